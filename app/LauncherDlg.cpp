@@ -1,0 +1,92 @@
+#include "app/LauncherDlg.h"
+
+#include <array>
+
+#include "app/AboutDlg.h"
+
+using namespace sx;
+
+CLauncherDlg::CLauncherDlg(CDialog* parent)
+    : CDialog(IDD_LAUNCHER_DIALOG, parent), m_hIcon(sx::LoadIcon(IDR_MAINFRAME)) {}
+
+CLauncherDlg::~CLauncherDlg() = default;
+
+void CLauncherDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_MISSION_LIST, m_listMissions);
+    DDX_Text(pDX, IDC_BRIEFING, m_strBriefing);
+    DDX_Radio(pDX, IDC_SINGLE_MISSIONS, m_nCategory);
+    DDX_Text(pDX, IDC_CALLSIGN, m_strCallsign);
+}
+
+std::span<const EventEntry> CLauncherDlg::GetEventTable() const {
+    static const std::array kTable = {
+        OnSysCommandEvent(&CLauncherDlg::OnSysCommand),
+        OnPaintEvent(&CLauncherDlg::OnPaint),
+        OnQueryDragIconEvent(&CLauncherDlg::OnQueryDragIcon),
+        OnClicked(IDC_SINGLE_MISSIONS, &CLauncherDlg::OnSingleMissions),
+        OnClicked(IDC_CAMPAIGN_MISSIONS, &CLauncherDlg::OnCampaignMissions),
+        OnClicked(IDC_CUSTOM_MISSIONS, &CLauncherDlg::OnCustomMissions),
+        OnClicked(IDC_LAUNCH_GAME, &CLauncherDlg::OnLaunchGame),
+        OnClicked(IDC_LAUNCH_MISSION, &CLauncherDlg::OnLaunchMission),
+        OnSelChange(IDC_MISSION_LIST, &CLauncherDlg::OnSelchangeMissionList),
+        OnClicked(IDC_CHANGE_CALLSIGN, &CLauncherDlg::OnChangeCallsign),
+    };
+    return kTable;
+}
+
+bool CLauncherDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    // The about entry of the window menu.
+    if (IDialogWindow* wnd = GetWindow()) {
+        const std::string about = LoadResString(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            wnd->AppendMenuEntry(0, std::string());
+            wnd->AppendMenuEntry(IDM_ABOUTBOX, about);
+        }
+        wnd->SetIcon(m_hIcon, true);
+        wnd->SetIcon(m_hIcon, false);
+    }
+
+    LocateGame();
+    m_strCustomDir = m_strGameDir;
+    m_bReselect = 0;
+    m_nCategory = kSingleMissions;
+    RefreshMissionList();
+    UpdateData(false);
+    return true;
+}
+
+void CLauncherDlg::OnSysCommand(unsigned id, long param) {
+    // The platform keeps the low four bits of window-menu ids for itself.
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    if (IDialogWindow* wnd = GetWindow()) wnd->DefaultSysCommand(id, param);
+}
+
+void CLauncherDlg::OnPaint() {}
+
+HICON CLauncherDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CLauncherDlg::OnSelchangeMissionList() {
+    m_bReselect = 0;
+    LoadBriefing();
+    LoadCallsign();
+}
+
+std::string CLauncherDlg::SelectedMission() const {
+    const int sel = m_listMissions.GetCurSel();
+    return sel < 0 ? std::string() : m_listMissions.GetText(sel);
+}
+
+bool CLauncherApp::InitInstance() {
+    CLauncherDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+    return false;
+}

@@ -1,0 +1,4 @@
+// The application object. The window system's start-up code runs its InitInstance.
+#include "app/LauncherDlg.h"
+
+CLauncherApp theApp;

@@ -1,0 +1,103 @@
+// The main window's operations on the selected mission file: briefing, callsign, rewrite.
+#include "app/LauncherDlg.h"
+#include "missionfile/MissionText.h"
+#include "platform/Os.h"
+
+using namespace sx;
+
+namespace {
+
+constexpr const char* kTempMission = "SXTempMission.mis";
+// Used when the selected mission is itself named like the temporary file; it does not end in
+// ".mis", so a copy left behind by a crash is not listed as a mission.
+constexpr const char* kAltTempMission = "SXTempMission.mis.new";
+
+constexpr const char* kCannotModify =
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
+    "not on a CD";
+constexpr const char* kRewriteFailed =
+    "The new callsign could not be written.\nThe mission file has been left unchanged.";
+constexpr const char* kBadCallsign =
+    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
+    "mission file has been left unchanged.";
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(os::InputFile& f) : m_file(f) {}
+    long Read(char* buffer, size_t size) override { return m_file.Read(buffer, size); }
+
+private:
+    os::InputFile& m_file;
+};
+
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(os::OutputFile& f) : m_file(f) {}
+    bool Write(const char* data, size_t size) override { return m_file.Write(data, size); }
+
+private:
+    os::OutputFile& m_file;
+};
+
+}  // namespace
+
+void CLauncherDlg::LoadBriefing() {
+    const std::string name = SelectedMission();
+    EnterCategoryFolder();
+    os::InputFile file;
+    if (!file.Open(name)) {
+        m_strBriefing = kMissionNotFound;
+    } else {
+        FileSource source(file);
+        LineReader reader(source);
+        m_strBriefing = ExtractBriefing(reader);
+        file.Close();
+    }
+    UpdateData(false);
+}
+
+void CLauncherDlg::LoadCallsign() {
+    const std::string name = SelectedMission();
+    EnterCategoryFolder();
+    os::InputFile file;
+    if (!file.Open(name)) return;
+    FileSource source(file);
+    LineReader reader(source);
+    std::optional<std::string> callsign = ReadCallsign(reader);
+    file.Close();
+    if (callsign) {
+        m_strCallsign = std::move(*callsign);
+        UpdateData(false);
+    }
+}
+
+void CLauncherDlg::OnChangeCallsign() {
+    const bool pulled = UpdateData(true);
+    const std::string name = SelectedMission();
+    EnterCategoryFolder();
+    // A line break would split the record; a character the code page lacks would be written as
+    // something else. Neither reaches the file.
+    if (!pulled || !IsStorableCallsign(m_strCallsign)) {
+        MessageBox(kBadCallsign);
+        return;
+    }
+    if (!os::MakeWritable(name)) {
+        MessageBox(kCannotModify);
+        LoadCallsign();
+        return;
+    }
+    os::InputFile in;
+    const os::ReplaceResult result =
+        in.Open(name) ? os::ReplaceFileSafely(name, kTempMission, kAltTempMission,
+                                              [&](os::OutputFile& out) {
+                                                  FileSource source(in);
+                                                  FileSink sink(out);
+                                                  return CopyWithCallsign(source, sink,
+                                                                          m_strCallsign);
+                                              })
+                      : os::ReplaceResult{};
+    in.Close();
+    if (!result.ok) MessageBox(kRewriteFailed);
+    LoadBriefing();
+    LoadCallsign();
+}

@@ -1,0 +1,40 @@
+// What Sortilex reads from and writes into a mission file: the briefing of the summary block
+// and the player's callsign.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "missionfile/LineReader.h"
+#include "platform/Text.h"
+
+namespace sx {
+
+inline constexpr std::string_view kMissionNotFound = "Mission file not found";
+inline constexpr std::string_view kNoBriefing = "No Briefing available for this mission";
+inline constexpr std::string_view kBriefingSeparator = "\r\r\n";
+inline constexpr std::string_view kSummaryBegin = ".MissionSummary";
+inline constexpr std::string_view kSummaryEnd = ".EndMissionSummary";
+inline constexpr std::string_view kPlayerLine = "\t.IsPlayer";
+inline constexpr std::string_view kCallsignKey = "\t.Callsign  ";
+inline constexpr std::string_view kMpCallsignKey = "\t.MPCallsign  ";
+
+// The briefing shown for a file that could be opened: the body of its first summary block, each
+// line after a separator, or the "no briefing" text while no non-empty body line came.
+std::string ExtractBriefing(LineReader& reader);
+
+// The callsign of the player record the reading stops at (the first player line that is exactly
+// the player key, else the last player record of the file); nothing when the file holds no
+// player line.
+std::optional<std::string> ReadCallsign(LineReader& reader);
+
+// Copies a mission file, writing callsign into both callsign lines of every player record. Line
+// ends become CR LF; every other byte is kept: long lines stay whole, and a control-Z with what
+// follows it is copied unchanged. Returns false when reading or writing failed.
+bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign);
+
+// True when the text can be stored as a callsign: a single line.
+bool IsStorableCallsign(std::string_view callsign);
+
+}  // namespace sx

@@ -1,0 +1,42 @@
+// Single-byte text helpers shared by every layer.
+//
+// Sortilex keeps all text (file names, folders, file contents, messages) as bytes in the
+// single-byte code page of the game (Windows-1252). Nothing is decoded except for display,
+// so a name read from a folder goes back to the file system byte for byte.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sx {
+
+// Folds ASCII and the Latin-1 letters of Windows-1252 to lower case.
+unsigned char FoldCase(unsigned char c);
+
+// Three-way comparison without regard to case (negative, zero, positive).
+int CompareNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Case-sensitive test that the first prefix.size() characters of text are prefix.
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+// Matches a file name against a pattern of '*' and '?' without regard to case,
+// as the platform's file search does.
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name);
+
+// Windows-1252 <-> Unicode. Every byte has a code point (the five unassigned bytes map to the
+// C1 controls of the same value), so decoding and encoding back is exact for any byte string.
+char32_t Cp1252ToUnicode(unsigned char byte);
+// Returns false when the code point has no byte in the code page.
+bool UnicodeToCp1252(char32_t cp, unsigned char& byte);
+
+// Converts UTF-8 to Windows-1252; characters the code page lacks become '?'.
+// Invalid UTF-8 bytes are taken as Windows-1252 bytes of their own.
+std::string Utf8ToCp1252(std::string_view utf8);
+// Converts Windows-1252 bytes to UTF-8 (for display and for logs only).
+std::string Cp1252ToUtf8(std::string_view bytes);
+
+}  // namespace sx

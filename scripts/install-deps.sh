@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Sortilex needs to build, run and test, where they are missing.
+# Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev libgtest-dev
+  xvfb xauth x11-utils imagemagick
+  fonts-liberation fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Please run as root, or install sudo: ${missing[*]}" >&2; exit 1; }
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

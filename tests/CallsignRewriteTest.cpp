@@ -1,0 +1,301 @@
+// Rewriting the callsign: the copy itself, the window's handler, every failing file step, and
+// a rewrite killed at random moments.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "app/LauncherDlg.h"
+#include "missionfile/MissionText.h"
+#include "platform/Os.h"
+#include "platform/fake/FakeHost.h"
+#include "tests/TestSupport.h"
+
+using namespace sx;
+using sx::os::FileOp;
+using sxtest::FakePrefix;
+using sxtest::ReadFile;
+using sxtest::WriteFile;
+
+namespace {
+
+const char* const kCannotModify =
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and not on a CD";
+const char* const kLeftUnchanged =
+    "The new callsign could not be written.\nThe mission file has been left unchanged.";
+const char* const kBadCallsign =
+    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe mission "
+    "file has been left unchanged.";
+
+std::string Copy(const std::string& in, const std::string& callsign) {
+    MemorySource src(in);
+    StringSink sink;
+    EXPECT_TRUE(CopyWithCallsign(src, sink, callsign));
+    return sink.text;
+}
+
+TEST(CallsignCopy, Records) {
+    const std::string longLine = "\t.Note  " + std::string(3000, 'n');
+    const struct {
+        const char* what;
+        std::string in, callsign, out;
+    } cases[] = {
+        {"one record",
+         "A\n\t.IsPlayer\n\t.Skill 2\n\t.Callsign  Old\n\t.MPCallsign  Other\nZ\n", "New",
+         "A\r\n\t.IsPlayer\r\n\t.Skill 2\r\n\t.Callsign  New\r\n\t.MPCallsign  New\r\nZ\r\n"},
+        {"empty callsign", "\t.IsPlayer\nx\n\t.Callsign  Old\n\t.MPCallsign  Old\n", "",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  \r\n\t.MPCallsign  \r\n"},
+        {"two records",
+         "\t.IsPlayer\na\nc\nm\n-\n\t.IsPlayer\nb\nc\nm\n", "Two",
+         "\t.IsPlayer\r\na\r\n\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n-\r\n\t.IsPlayer\r\nb\r\n"
+         "\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n"},
+        {"trailing blanks kept", "\t.IsPlayer\nx\nc\nm\n", "Bob  ",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  Bob  \r\n\t.MPCallsign  Bob  \r\n"},
+        {"no record: only line ends change", "a\r\nb\nc", "X", "a\r\nb\r\nc\r\n"},
+        {"record cut short by the end", "a\n\t.IsPlayer\n", "X",
+         "a\r\n\t.IsPlayer\r\n\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
+        {"long lines stay whole", longLine + "\n\t.IsPlayer\n" + longLine + "\nc\nm\n", "X",
+         longLine + "\r\n\t.IsPlayer\r\n" + longLine + "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
+        {"bytes after a control-Z kept",
+         "\t.IsPlayer\nx\nc\nm\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff", "X",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff"},
+        {"control-Z at a line start", "a\n\x1a" "b", "X", "a\r\n\x1a" "b"},
+        {"lone CR and NUL kept", std::string("a\rb\0c\n", 6), "X", std::string("a\rb\0c\r\n", 7)},
+    };
+    for (const auto& c : cases) {
+        const std::string once = Copy(c.in, c.callsign);
+        EXPECT_EQ(once, c.out) << c.what;
+        EXPECT_EQ(Copy(once, c.callsign), once) << c.what << ": twice is once";
+    }
+}
+
+// A fresh prefix with one mission and the main window open on it.
+struct Launcher {
+    explicit Launcher(const std::string& bytes, const std::string& name = "m.mis")
+        : prefix(sxtest::InstalledGameValues()), path(prefix.missions() + "/" + name) {
+        WriteFile(path, bytes);
+        wnd = &host.Open(dlg);
+    }
+    FakePrefix prefix;
+    std::string path;
+    FakeHost host;
+    CLauncherDlg dlg;
+    FakeWindow* wnd = nullptr;
+
+    void Change(const std::string& callsign) {
+        wnd->Type(IDC_CALLSIGN, callsign);
+        wnd->Click(IDC_CHANGE_CALLSIGN);
+    }
+    std::vector<std::string> Leftovers() const {
+        auto names = sxtest::ListDir(prefix.missions());
+        std::erase_if(names, [](const std::string& n) { return n.rfind("SXTemp", 0) != 0; });
+        return names;
+    }
+};
+
+const std::string kMission =
+    ".Mission\r\n.MissionSummary\r\nFly.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  2\r\n"
+    "\t.Callsign  Old One\r\n\t.MPCallsign  Old Two\r\n.End\r\n";
+
+TEST(CallsignChange, RewritesTheFileAndReadsItBack) {
+    Launcher l(kMission);
+    ASSERT_EQ(l.wnd->Text(IDC_CALLSIGN), "Old One");
+    l.Change("Red Leader");
+    EXPECT_TRUE(l.host.messages.empty());
+    const std::string expected =
+        ".Mission\r\n.MissionSummary\r\nFly.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  2\r\n"
+        "\t.Callsign  Red Leader\r\n\t.MPCallsign  Red Leader\r\n.End\r\n";
+    EXPECT_EQ(ReadFile(l.path), expected);
+    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Red Leader");
+    EXPECT_EQ(l.wnd->Text(IDC_BRIEFING), "\r\r\nFly.");
+    EXPECT_TRUE(l.Leftovers().empty());
+    // Twice in a row: the same lines.
+    l.Change("Red Leader");
+    EXPECT_EQ(ReadFile(l.path), expected);
+    // An empty callsign.
+    l.Change("");
+    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "");
+    EXPECT_NE(ReadFile(l.path).find("\t.Callsign  \r\n\t.MPCallsign  \r\n"), std::string::npos);
+}
+
+TEST(CallsignChange, BriefingIsReadAgain) {
+    Launcher l(kMission);
+    // Another program changed the file meanwhile: the reload shows it.
+    WriteFile(l.path, ".MissionSummary\nNew text\n.EndMissionSummary\n\t.IsPlayer\nx\nc\nm\n");
+    l.Change("Z");
+    EXPECT_EQ(l.wnd->Text(IDC_BRIEFING), "\r\r\nNew text");
+}
+
+TEST(CallsignChange, ReadOnlyFileIsMadeWritable) {
+    Launcher l(kMission);
+    ASSERT_EQ(::chmod(l.path.c_str(), 0444), 0);
+    l.Change("Ace");
+    EXPECT_TRUE(l.host.messages.empty());
+    struct stat st {};
+    ASSERT_EQ(::stat(l.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Ace");
+}
+
+TEST(CallsignChange, PermissionBitsKeptAndLinksStayLinks) {
+    sxtest::TempDir elsewhere;
+    Launcher l(kMission);
+    ASSERT_EQ(::chmod(l.path.c_str(), 0640), 0);
+    l.Change("A");
+    struct stat st {};
+    ASSERT_EQ(::stat(l.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A mission that is a link to a file in another folder.
+    WriteFile(elsewhere / "real.mis", kMission);
+    std::filesystem::remove(l.path);
+    std::filesystem::create_symlink(elsewhere / "real.mis", l.path);
+    l.Change("Linked");
+    EXPECT_TRUE(std::filesystem::is_symlink(l.path));
+    EXPECT_NE(ReadFile(elsewhere / "real.mis").find("\t.Callsign  Linked\r\n"), std::string::npos);
+    EXPECT_TRUE(sxtest::ListDir(elsewhere.path()) == std::vector<std::string>{"real.mis"});
+}
+
+TEST(CallsignChange, RefusalsChangeNothing) {
+    Launcher l(kMission);
+    // A callsign with a line break, or with characters the code page lacks.
+    for (const auto& [typed, exact] : {std::pair<std::string, bool>{"Red\r\nLeader", true},
+                                       {"Red\nLeader", true},
+                                       {"Red ? Leader", false}}) {
+        l.wnd->Type(IDC_CALLSIGN, typed, exact);
+        l.wnd->Click(IDC_CHANGE_CALLSIGN);
+        ASSERT_FALSE(l.host.messages.empty());
+        EXPECT_EQ(l.host.messages.back().text, kBadCallsign);
+        EXPECT_EQ(l.host.messages.back().caption, "Sortilex");
+        EXPECT_EQ(ReadFile(l.path), kMission);
+    }
+    // Nothing selected: the attribute step fails.
+    l.host.messages.clear();
+    std::filesystem::remove(l.path);
+    l.wnd->Click(IDC_SINGLE_MISSIONS);
+    ASSERT_EQ(l.wnd->Items(IDC_MISSION_LIST).size(), 0u);
+    l.Change("Nobody");
+    ASSERT_EQ(l.host.messages.size(), 1u);
+    EXPECT_EQ(l.host.messages[0].text, kCannotModify);
+    EXPECT_TRUE(sxtest::ListDir(l.prefix.missions()).empty());
+}
+
+TEST(CallsignChange, MissionNamedLikeTheTemporaryFile) {
+    Launcher l(kMission, "SXTempMission.mis");
+    l.Change("Temp");
+    EXPECT_TRUE(l.host.messages.empty());
+    EXPECT_NE(ReadFile(l.path).find("\t.MPCallsign  Temp\r\n"), std::string::npos);
+    EXPECT_EQ(l.Leftovers(), std::vector<std::string>{"SXTempMission.mis"});
+}
+
+TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
+    const struct {
+        FileOp op;
+        bool attributeStep;  // the failure is the attribute step's own message
+    } cases[] = {
+        {FileOp::Open, false},  {FileOp::Read, false},  {FileOp::Write, false},
+        {FileOp::Flush, false}, {FileOp::Fsync, false}, {FileOp::Close, false},
+        {FileOp::Chmod, false}, {FileOp::Rename, false}, {FileOp::Chmod, true},
+    };
+    for (const auto& c : cases) {
+        Launcher l(kMission);
+        std::vector<std::string> calls;
+        bool failed = false;
+        os::SetFaultHook([&](FileOp op, const std::string& path) {
+            const bool temp = path.find("SXTemp") != std::string::npos;
+            calls.push_back(std::string(os::FileOpName(op)) + (temp ? " temp" : ""));
+            // Reads of the mission that the rewrite makes come after the temporary file opened.
+            const bool rewriteStep = c.attributeStep ? !temp && op == FileOp::Chmod
+                                                     : (temp || op == FileOp::Read) &&
+                                                           std::find(calls.begin(), calls.end(),
+                                                                     "open temp") != calls.end();
+            if (op == c.op && rewriteStep && !failed) {
+                failed = true;
+                return ENOSPC;
+            }
+            return 0;
+        });
+        l.Change("Never");
+        os::SetFaultHook(nullptr);
+        const std::string what = std::string(os::FileOpName(c.op)) + (c.attributeStep ? " (attributes)" : "");
+        EXPECT_TRUE(failed) << what;
+        EXPECT_EQ(ReadFile(l.path), kMission) << what;
+        EXPECT_TRUE(l.Leftovers().empty()) << what;
+        ASSERT_EQ(l.host.messages.size(), 1u) << what;
+        EXPECT_EQ(l.host.messages[0].text, c.attributeStep ? kCannotModify : kLeftUnchanged) << what;
+        EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Old One") << what;
+    }
+}
+
+TEST(CallsignChange, DataReachesTheDiskBeforeTheRename) {
+    Launcher l(kMission);
+    std::vector<std::string> calls;
+    os::SetFaultHook([&](FileOp op, const std::string& path) {
+        if (path.find("SXTemp") != std::string::npos || op == FileOp::FsyncDir ||
+            op == FileOp::Rename)
+            calls.push_back(os::FileOpName(op));
+        return 0;
+    });
+    l.Change("Order");
+    os::SetFaultHook(nullptr);
+    calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
+    EXPECT_EQ(calls, (std::vector<std::string>{"open", "write", "flush", "fsync", "close", "chmod",
+                                               "rename", "fsync-dir"}));
+}
+
+TEST(CallsignChange, PermissionRefusedForAnOrdinaryUser) {
+    // Root ignores permissions; the rewrite is run again as an unprivileged user where possible.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    Launcher l(kMission);
+    ASSERT_EQ(::chmod(l.prefix.root().c_str(), 0755), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // nobody may read the folder but not change the root-owned mission or its folder.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        l.host.messages.clear();
+        l.Change("Intruder");
+        const bool ok = l.host.messages.size() == 1 && l.host.messages[0].text == kCannotModify;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadFile(l.path), kMission);
+}
+
+TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
+    // A mission large enough that a kill lands inside the copy.
+    std::string big = kMission;
+    for (int i = 0; i < 20000; ++i) big += "\t.Waypoint  " + std::to_string(i) + " 1200 300\r\n";
+    Launcher l(big);
+    const std::string withA = Copy(big, "Alpha");
+    const std::string withB = Copy(big, "Bravo");
+    std::mt19937 rng(20261206);
+    std::uniform_int_distribution<int> delayUs(0, 20000);
+    int kills = 0;
+    for (int round = 0; round < 200; ++round) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0;; ++i) l.Change(i % 2 ? "Alpha" : "Bravo");
+        }
+        ::usleep(static_cast<useconds_t>(delayUs(rng)));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        kills += WIFSIGNALED(status) ? 1 : 0;
+        const std::string now = ReadFile(l.path);
+        ASSERT_TRUE(now == big || now == withA || now == withB)
+            << "round " << round << ": " << now.size() << " bytes";
+    }
+    EXPECT_EQ(kills, 200);
+}
+
+}  // namespace

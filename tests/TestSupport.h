@@ -1,0 +1,53 @@
+// Helpers shared by the tests: temporary folders, files, and a Wine prefix laid out on disk.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sxtest {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+void MakeDirs(const std::string& path);
+std::vector<std::string> ListDir(const std::string& path);
+
+// A Wine prefix: system.reg, dosdevices/c: -> ../drive_c and the game's mission folders.
+// WINEPREFIX points at it while the object lives.
+class FakePrefix {
+public:
+    // gameDir is the Windows path the registry names ("" for no key at all).
+    explicit FakePrefix(const std::string& registryValues = "");
+    ~FakePrefix();
+    FakePrefix(const FakePrefix&) = delete;
+    FakePrefix& operator=(const FakePrefix&) = delete;
+    const std::string& root() const { return m_dir.path(); }
+    // Host path of C:\Games\Vantorra.
+    std::string game() const { return m_dir.path() + "/drive_c/Games/Vantorra"; }
+    std::string missions() const { return game() + "/Data/Missions"; }
+    std::string campaigns() const { return game() + "/Data/Campaigns"; }
+
+private:
+    TempDir m_dir;
+    std::string m_oldPrefix;
+    bool m_hadPrefix = false;
+};
+
+// Registry text of an installed game: both values.
+std::string InstalledGameValues();
+
+}  // namespace sxtest
