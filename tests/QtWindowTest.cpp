@@ -1,1 +1,213 @@
-int main(){return 0;}
+// The real main window, built by the Qt host and driven offscreen.
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/LauncherDlg.h"
+#include "platform/qt/QtHost.h"
+#include "tests/TestSupport.h"
+
+using namespace sx;
+
+namespace {
+
+const std::string kMission =
+    ".MissionSummary\r\nFirst line.\r\n\r\nSecond \xe9 line.\r\n.EndMissionSummary\r\n"
+    "\t.IsPlayer\r\n\t.Skill  2\r\n\t.Callsign  Old Fox\r\n\t.MPCallsign  Old Fox\r\n";
+
+}  // namespace
+
+class QtWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<sxtest::FakePrefix> m_prefix;
+    QtHost m_host;
+    std::unique_ptr<CLauncherDlg> m_dlg;
+    QtDialogWindow* m_wnd = nullptr;
+
+    template <class W>
+    W* Ctl(int id) {
+        return qobject_cast<W*>(m_wnd->Control(id));
+    }
+    void Open() {
+        m_dlg = std::make_unique<CLauncherDlg>();
+        m_wnd = m_host.OpenModeless(*m_dlg);
+        QVERIFY(QTest::qWaitForWindowExposed(m_wnd));
+    }
+    void Close() {
+        if (m_dlg) m_host.CloseModeless(*m_dlg);
+        m_dlg.reset();
+        m_wnd = nullptr;
+    }
+
+private slots:
+    void init() {
+        m_prefix = std::make_unique<sxtest::FakePrefix>(sxtest::InstalledGameValues());
+        sxtest::WriteFile(m_prefix->missions() + "/b mission.mis", kMission);
+        sxtest::WriteFile(m_prefix->missions() + "/A mission.mis", kMission);
+        sxtest::WriteFile(m_prefix->missions() + "/c no player.mis",
+                          ".MissionSummary\r\nNo pilot.\r\n.EndMissionSummary\r\n");
+        sxtest::WriteFile(m_prefix->campaigns() + "/Camp.mis", kMission);
+        SetHost(&m_host);
+        // A message box would wait for a user: close any that opens, and fail the test.
+        auto* guard = new QTimer(this);
+        connect(guard, &QTimer::timeout, this, [] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+                QFAIL("an unexpected modal window opened");
+            }
+        });
+        guard->start(200);
+        Open();
+    }
+    void cleanup() {
+        Close();
+        SetHost(nullptr);
+        m_prefix.reset();
+    }
+
+    void controlsAsTheTemplateSays() {
+        QCOMPARE(m_wnd->windowTitle(), QStringLiteral("Sortilex v2.1"));
+        const DialogTemplate* t = FindDialogTemplate(IDD_LAUNCHER_DIALOG);
+        QVERIFY(t != nullptr);
+        int found = 0;
+        for (const ControlTemplate& c : t->controls) {
+            if (c.id == IDC_STATIC) continue;
+            QWidget* w = m_wnd->Control(c.id);
+            QVERIFY2(w != nullptr, qPrintable(QString::number(c.id)));
+            QCOMPARE(w->objectName(), QStringLiteral("ctl%1").arg(c.id));
+            switch (c.kind) {
+                case ControlKind::ListBox: QVERIFY(qobject_cast<QListWidget*>(w)); break;
+                case ControlKind::Edit:
+                    QVERIFY((c.style & style::ES_MULTILINE) ? qobject_cast<QPlainTextEdit*>(w) != nullptr
+                                                           : qobject_cast<QLineEdit*>(w) != nullptr);
+                    break;
+                case ControlKind::PushButton:
+                case ControlKind::RadioButton: {
+                    auto* b = qobject_cast<QPushButton*>(w);
+                    QVERIFY(b);
+                    QCOMPARE(b->text(), DecodeForDisplay(c.text));
+                    QCOMPARE(b->isCheckable(), c.kind == ControlKind::RadioButton);
+                    QVERIFY(!b->autoDefault());
+                    break;
+                }
+                default: break;
+            }
+            // Where the template puts it.
+            QCOMPARE(w->pos(), QPoint(QtDialogWindow::DluToPixelsX(c.x), QtDialogWindow::DluToPixelsY(c.y)));
+            ++found;
+        }
+        QCOMPARE(found, 9);
+        QCOMPARE(Ctl<QPushButton>(IDC_LAUNCH_MISSION)->text(), QStringLiteral("Launch\nMission"));
+        QCOMPARE(m_wnd->size(), QSize(QtDialogWindow::DluToPixelsX(394), QtDialogWindow::DluToPixelsY(300)));
+        QVERIFY(!(m_wnd->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(m_wnd->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
+    }
+
+    void tabOrder() {
+        QList<int> order;
+        QWidget* first = m_wnd->Control(IDC_MISSION_LIST);
+        QWidget* w = first;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->window() == m_wnd)
+                order << w->property("controlId").toInt();
+            w = w->nextInFocusChain();
+        } while (w != first && order.size() < 20);
+        QCOMPARE(order, (QList<int>{1000, 1001, 1005, 1006, 1011, 1013}));
+        QCOMPARE(QApplication::focusWidget(), first);
+    }
+
+    void openingStateAndCategories() {
+        QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
+        QVERIFY(!Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+        auto* list = Ctl<QListWidget>(IDC_MISSION_LIST);
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("A mission.mis"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("b mission.mis"));
+        QCOMPARE(list->currentRow(), 0);
+        // Each separator is one line break; the bytes show as Windows-1252.
+        QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(),
+                 QStringLiteral("\nFirst line.\n\nSecond \u00e9 line."));
+        QCOMPARE(m_dlg->m_strBriefing, std::string("\r\r\nFirst line.\r\r\n\r\r\nSecond \xe9 line."));
+        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QStringLiteral("Old Fox"));
+        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->alignment(), Qt::AlignCenter);
+
+        QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
+        QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+        QVERIFY(!Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Camp.mis"));
+        QCOMPARE(m_dlg->m_nCategory, 1);
+        // Clicking a checked category button again keeps it checked.
+        QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
+        QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+    }
+
+    void selectTypeAndChange() {
+        auto* list = Ctl<QListWidget>(IDC_MISSION_LIST);
+        auto* callsign = Ctl<QLineEdit>(IDC_CALLSIGN);
+        // A user's selection loads the mission; the program's own selections do not notify.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(callsign->text(), QStringLiteral("Old Fox"));
+        callsign->clear();
+        QTest::keyClicks(callsign, QStringLiteral("Red \u00c4ce"));
+        QTest::mouseClick(Ctl<QPushButton>(IDC_CHANGE_CALLSIGN), Qt::LeftButton);
+        const std::string file = sxtest::ReadFile(m_prefix->missions() + "/b mission.mis");
+        QVERIFY(file.find("\t.Callsign  Red \xc4" "ce\r\n\t.MPCallsign  Red \xc4" "ce\r\n") != std::string::npos);
+        QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
+        // A mission without a player record keeps the callsign in the field.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+        QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(), QStringLiteral("\nNo pilot."));
+        QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
+    }
+
+    void enterOnAPushButtonClicksIt() {
+        auto* change = Ctl<QPushButton>(IDC_CHANGE_CALLSIGN);
+        Ctl<QLineEdit>(IDC_CALLSIGN)->setText(QStringLiteral("By Enter"));
+        change->setFocus();
+        QTest::keyClick(change, Qt::Key_Return);
+        QVERIFY(!m_dlg->HasEnded());
+        QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis").find("By Enter") != std::string::npos);
+    }
+
+    void enterElsewhereEndsTheRun() {
+        auto* edit = Ctl<QLineEdit>(IDC_CALLSIGN);
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral(" typed"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(m_dlg->HasEnded());
+        QCOMPARE(m_dlg->Result(), IDOK);
+        // Enter pulled the controls first.
+        QCOMPARE(m_dlg->m_strCallsign, std::string("Old Fox typed"));
+    }
+
+    void enterOnACategoryButtonEndsTheRun() {
+        auto* campaign = Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS);
+        campaign->setFocus();
+        QTest::keyClick(campaign, Qt::Key_Enter);
+        QVERIFY(m_dlg->HasEnded());
+        QCOMPARE(m_dlg->Result(), IDOK);
+        QVERIFY(!campaign->isChecked());
+    }
+
+    void escapeAndCloseBoxCancel() {
+        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_Escape);
+        QVERIFY(m_dlg->HasEnded());
+        QCOMPARE(m_dlg->Result(), IDCANCEL);
+        Close();
+        Open();
+        m_wnd->close();
+        QVERIFY(m_dlg->HasEnded());
+        QCOMPARE(m_dlg->Result(), IDCANCEL);
+    }
+};
+
+QTEST_MAIN(QtWindowTest)
+#include "QtWindowTest.moc"
