@@ -110,6 +110,20 @@ private slots:
         QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
     }
 
+    void everyTextFitsItsRectangle() {
+        const QFont font = QtHost::DialogFont();
+        QCOMPARE(m_wnd->font(), font);
+        for (int id : {IDD_LAUNCHER_DIALOG, IDD_ABOUTBOX, IDD_RESULTS_DIALOG}) {
+            const DialogTemplate* t = FindDialogTemplate(id);
+            QVERIFY(t != nullptr);
+            for (const ControlTemplate& c : t->controls)
+                QVERIFY2(QtHost::TextFits(c, font), c.text);
+            // The caption too, with room for the window's buttons.
+            QVERIFY(QFontMetrics(font).horizontalAdvance(DecodeForDisplay(t->caption)) <
+                    QtDialogWindow::DluToPixelsX(t->cx) - 60);
+        }
+    }
+
     void tabOrder() {
         QList<int> order;
         QWidget* first = m_wnd->Control(IDC_MISSION_LIST);

@@ -90,22 +90,63 @@ ControlText EncodeFromDisplay(const QString& text) {
 
 // ---- QtHost -----------------------------------------------------------------------------------
 
-QFont QtHost::DialogFont() {
+namespace {
+
+QFont FontOfSize(int pixels) {
     QFont f;
     f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
                    QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
-    // 8 points at the 96 dots per inch the layout was drawn for.
-    f.setPixelSize(11);
+    f.setPixelSize(pixels);
     return f;
+}
+
+// 8 points at the 96 dots per inch the layouts were drawn for.
+constexpr int kReferencePixels = 11;
+
+}  // namespace
+
+bool QtHost::TextFits(const ControlTemplate& c, const QFont& font) {
+    if (c.kind != ControlKind::Label && c.kind != ControlKind::PushButton &&
+        c.kind != ControlKind::RadioButton)
+        return true;
+    const QFontMetrics fm(font);
+    const bool button = c.kind != ControlKind::Label;
+    // A button's frame and padding take a few pixels on each side.
+    const int width = QtDialogWindow::DluToPixelsX(c.cx) - (button ? 6 : 0);
+    const int height = QtDialogWindow::DluToPixelsY(c.cy) - (button ? 4 : 0);
+    QString text = DecodeForDisplay(c.text);
+    text.remove(QChar('&'));
+    const QStringList lines = text.split(QChar('\n'));
+    for (const QString& line : lines)
+        if (fm.horizontalAdvance(line) > width) return false;
+    return static_cast<int>(lines.size()) * fm.height() <= height + (button ? 0 : 2);
+}
+
+QFont QtHost::DialogFont() {
+    // The layouts are measured in the reference font. The nearest font this system has may run
+    // wider; then the text steps down a pixel at a time until every text of every dialog fits.
+    static const QFont font = [] {
+        for (int px = kReferencePixels; px > 8; --px) {
+            const QFont f = FontOfSize(px);
+            bool fits = true;
+            for (int id : {100, 102, 133}) {
+                if (const DialogTemplate* t = FindDialogTemplate(id))
+                    for (const ControlTemplate& c : t->controls) fits = fits && TextFits(c, f);
+            }
+            if (fits) return f;
+        }
+        return FontOfSize(9);
+    }();
+    return font;
 }
 
 QSize QtHost::BaseUnits() {
     // The way Windows derives dialog base units from the dialog font: the average width of the
     // 52 letters, rounded, and the font's height.
     static const QSize units = [] {
-        const QFontMetrics fm(DialogFont());
+        const QFontMetrics fm(FontOfSize(kReferencePixels));
         const int w = fm.horizontalAdvance(
             QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
         return QSize((w / 26 + 1) / 2, fm.height());

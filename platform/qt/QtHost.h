@@ -34,6 +34,8 @@ public:
     // The dialog font and its base units (pixels per 4 horizontal and 8 vertical dialog units).
     static QFont DialogFont();
     static QSize BaseUnits();
+    // True when the control's text fits inside its rectangle in the font.
+    static bool TextFits(const ControlTemplate& c, const QFont& font);
 
 private:
     QWidget* TopWindow() const;
