@@ -1,6 +1,7 @@
 // The main window's operations on the selected mission file: briefing, callsign, rewrite.
 #include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"
+#include "missionfile/FileStreams.h"
 #include "platform/Os.h"
 
 using namespace sx;
@@ -20,24 +21,6 @@ constexpr const char* kRewriteFailed =
 constexpr const char* kBadCallsign =
     "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
     "mission file has been left unchanged.";
-
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(os::InputFile& f) : m_file(f) {}
-    long Read(char* buffer, size_t size) override { return m_file.Read(buffer, size); }
-
-private:
-    os::InputFile& m_file;
-};
-
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(os::OutputFile& f) : m_file(f) {}
-    bool Write(const char* data, size_t size) override { return m_file.Write(data, size); }
-
-private:
-    os::OutputFile& m_file;
-};
 
 }  // namespace
 

@@ -124,15 +124,20 @@ private:
 
 // ---- Processes and clock ----------------------------------------------------------------------
 
+enum class StartFailure { None, NotFound, NoWine, Failed };
+
 struct SpawnResult {
     bool started = false;
-    int error = 0;         // why it could not be started
-    std::string message;   // a short text for the user when it could not be started
+    StartFailure failure = StartFailure::None;
+    std::string message;  // the system's reason, for a failure of its own
 };
 
-// Starts the program in the current folder with the arguments (args[0] is the program's own
-// name as it receives it). Waits for it to end when wait is true.
-SpawnResult Spawn(const std::string& program, const std::vector<std::string>& args, bool wait);
+// Starts the game's executable, looked up by name in the current folder (without regard to case
+// on systems where case matters), with the arguments after its own name; the game receives
+// exeName as its own name. A Windows executable on a system that is not Windows is started
+// through Wine in the prefix the registry was read from. With wait, returns when the game has
+// ended; without, returns at once and leaves nothing behind. The game's output goes nowhere.
+SpawnResult StartGame(const std::string& exeName, const std::vector<std::string>& args, bool wait);
 
 // Seconds on a clock that never goes back.
 int64_t MonotonicSeconds();

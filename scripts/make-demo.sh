@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Lays out a demo game installation: a Wine prefix whose registry names the game's folder,
 # drive C:, and the game's mission folders with the sample missions.
-# Usage: make-demo.sh PREFIX_DIR
+# Usage: make-demo.sh PREFIX_DIR [GAME_EXECUTABLE]
+#   GAME_EXECUTABLE: the program installed as the game's vnt.exe (the substitute game).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-prefix=${1:?usage: make-demo.sh PREFIX_DIR}
+prefix=${1:?usage: make-demo.sh PREFIX_DIR [GAME_EXECUTABLE]}
+game_exe=${2:-}
 
 game="$prefix/drive_c/Games/Vantorra"
 mkdir -p "$prefix/dosdevices" "$game/Data/Missions" "$game/Data/Campaigns"
@@ -13,6 +15,7 @@ mkdir -p "$prefix/dosdevices" "$game/Data/Missions" "$game/Data/Campaigns"
 # Keep missions the user already changed; add the ones that are missing.
 cp -n "$here"/demo/Missions/*.mis "$game/Data/Missions/"
 cp -n "$here"/demo/Campaigns/*.mis "$game/Data/Campaigns/"
+[ -z "$game_exe" ] || cp "$game_exe" "$game/vnt.exe"
 
 cat > "$prefix/system.reg" <<'REG'
 WINE REGISTRY Version 2

@@ -5,11 +5,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/build/screenshots/main.png}
 mkdir -p "$(dirname "$out")"
-prefix="$root/build/demo-prefix"
-"$root/scripts/make-demo.sh" "$prefix"
-export WINEPREFIX="$prefix"
 exe="$root/build/dev/Sortilex"
 [ -x "$exe" ] || "$root/scripts/build.sh" dev
+prefix="$root/build/demo-prefix"
+"$root/scripts/make-demo.sh" "$prefix" "$root/build/dev/tools/vnt.exe"
+export WINEPREFIX="$prefix"
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$0" & pid=$!

@@ -74,6 +74,8 @@ public:
     void SelectListItem(int id, int index);
     void Type(int id, const std::string& text, bool exact = true);
     void PressEscape() { m_dlg.OnCancel(); }
+    // Enter while no push button has the focus: the dialog's OK.
+    void PressEnter() { m_dlg.OnOK(); }
     void CloseBox() { m_dlg.DispatchSysCommand(SC_CLOSE, 0); }
     void SysCommand(unsigned id) { m_dlg.DispatchSysCommand(id, 0); }
 

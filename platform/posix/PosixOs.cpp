@@ -193,7 +193,8 @@ std::vector<std::string> FindFiles(const std::string& pattern) {
 }
 
 bool PathExists(const std::string& path) {
-    if (path.empty()) return false;
+    // A path that ends in a separator names no file (a mission path built without a name).
+    if (path.empty() || path.back() == '\\' || path.back() == '/') return false;
     struct stat st {};
     return ::stat(ToHostPath(path).c_str(), &st) == 0;
 }
@@ -452,24 +453,156 @@ void RegistryKey::Close() {
 
 // ---- Processes and clock -------------------------------------------------------------------
 
-SpawnResult Spawn(const std::string& program, const std::vector<std::string>& args, bool wait) {
+namespace {
+
+// True for a Windows executable: an MZ header whose e_lfanew points at a PE signature.
+bool IsWindowsExecutable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char mz[64];
+    bool pe = false;
+    if (::pread(fd, mz, sizeof mz, 0) == static_cast<ssize_t>(sizeof mz) && mz[0] == 'M' &&
+        mz[1] == 'Z') {
+        const uint32_t off = static_cast<uint32_t>(mz[60]) | (static_cast<uint32_t>(mz[61]) << 8) |
+                             (static_cast<uint32_t>(mz[62]) << 16) |
+                             (static_cast<uint32_t>(mz[63]) << 24);
+        unsigned char sig[4];
+        pe = ::pread(fd, sig, 4, off) == 4 && sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 &&
+             sig[3] == 0;
+    }
+    ::close(fd);
+    return pe;
+}
+
+// $WINE, or wine on the PATH; empty when there is none.
+std::string FindWine() {
+    if (const char* w = std::getenv("WINE"); w != nullptr && *w != '\0') {
+        if (std::strchr(w, '/') != nullptr) return ::access(w, X_OK) == 0 ? w : "";
+    }
+    const char* name = std::getenv("WINE");
+    const std::string program = (name && *name) ? name : "wine";
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t pos = 0;
+    while (pos <= dirs.size()) {
+        size_t end = dirs.find(':', pos);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = dirs.substr(pos, end - pos);
+        pos = end + 1;
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> p;
+    for (auto& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+}
+
+}  // namespace
+
+SpawnResult StartGame(const std::string& exeName, const std::vector<std::string>& args, bool wait) {
     SpawnResult result;
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::string found;
+    for (const std::string& n : FindFiles(exeName)) {
+        if (n == exeName || found.empty()) found = n;
+    }
+    struct stat st {};
+    if (found.empty() || ::stat(found.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.failure = StartFailure::NotFound;
+        return result;
+    }
+
+    std::string program = "./" + found;
+    std::vector<std::string> argv;
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
+    if (IsWindowsExecutable(found)) {
+        program = FindWine();
+        if (program.empty()) {
+            result.failure = StartFailure::NoWine;
+            return result;
+        }
+        // Wine runs the game in the prefix the registry was read from.
+        std::erase_if(env, [](const std::string& v) { return v.rfind("WINEPREFIX=", 0) == 0; });
+        env.push_back("WINEPREFIX=" + WinePrefix());
+        argv = {program, found};
+    } else {
+        if (::access(found.c_str(), X_OK) != 0) {
+            result.failure = StartFailure::Failed;
+            result.message = std::strerror(errno);
+            return result;
+        }
+        argv = {exeName};
+    }
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> argvp = Pointers(argv);
+    std::vector<char*> envp = Pointers(env);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (!wait) {
+        // A game started on its own belongs to a session of its own and outlives the launcher.
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    }
+
     pid_t pid = 0;
-    const int err = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    int err = 0;
+    if (wait) {
+        err = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argvp.data(), envp.data());
+        if (err == 0) {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    } else {
+        // Started through a short-lived intermediate process, which is reaped at once: the game
+        // is then nobody's child here, and no zombie is left when it ends.
+        int pipefd[2];
+        if (::pipe2(pipefd, O_CLOEXEC) != 0) {
+            err = errno;
+        } else {
+            const pid_t middle = ::fork();
+            if (middle == 0) {
+                ::close(pipefd[0]);
+                pid_t game = 0;
+                int e = ::posix_spawn(&game, program.c_str(), &actions, &attr, argvp.data(),
+                                      envp.data());
+                if (::write(pipefd[1], &e, sizeof e) != sizeof e) e = 0;
+                ::_exit(0);
+            }
+            ::close(pipefd[1]);
+            if (middle < 0) {
+                err = errno;
+            } else {
+                int e = 0;
+                if (::read(pipefd[0], &e, sizeof e) == sizeof e) err = e;
+                int status = 0;
+                while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+                }
+            }
+            ::close(pipefd[0]);
+        }
+    }
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
     if (err != 0) {
-        result.error = err;
+        result.failure = StartFailure::Failed;
         result.message = std::strerror(err);
         return result;
     }
     result.started = true;
-    if (wait) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
     return result;
 }
 

@@ -1,0 +1,45 @@
+#include "results/ResultsDlg.h"
+
+#include "missionfile/FileStreams.h"
+#include "platform/Os.h"
+#include "results/Results.h"
+
+using namespace sx;
+
+CResultsDlg::CResultsDlg(CDialog* parent) : CDialog(IDD_RESULTS_DIALOG, parent) {}
+
+CResultsDlg::~CResultsDlg() = default;
+
+void CResultsDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_AXIS_LOSSES, m_listAxisLosses);
+    DDX_Control(pDX, IDC_ALLIED_LOSSES, m_listAlliedLosses);
+    DDX_Text(pDX, IDC_BOMBER_LOSSES, m_nBomberLosses);
+    DDX_Text(pDX, IDC_FIGHTER_LOSSES, m_nFighterLosses);
+    DDX_Text(pDX, IDC_BOMBERS_BY_PLAYER, m_nBombersByPlayer);
+    DDX_Text(pDX, IDC_FIGHTERS_BY_PLAYER, m_nFightersByPlayer);
+}
+
+bool CResultsDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    os::ChangeDir(m_strGameDir + kResultsFolder);
+    os::InputFile file;
+    if (!file.Open(kResultsFile)) {
+        MessageBox(kResultsNotFound);
+        OnOK();
+        return true;
+    }
+    FileSource source(file);
+    LineReader reader(source);
+    ResultsTable table;
+    ReadResults(reader, table);
+    file.Close();
+    m_nFighterLosses = table.fighterLosses;
+    m_nBomberLosses = table.bomberLosses;
+    m_nFightersByPlayer = table.fightersByPlayer;
+    m_nBombersByPlayer = table.bombersByPlayer;
+    for (const std::string& line : table.alliedLosses) m_listAlliedLosses.AddString(line);
+    for (const std::string& line : table.axisLosses) m_listAxisLosses.AddString(line);
+    UpdateData(false);
+    return true;
+}
