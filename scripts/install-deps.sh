@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Sortilex needs to build, run and test, where they are missing.
-# Runs as root, or through sudo.
+# Runs as root, or through sudo. With --wine, also Wine and the MinGW cross compiler, which the
+# end-to-end test through real Wine needs.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
   xvfb xauth x11-utils imagemagick
   fonts-liberation fonts-dejavu-core
 )
+if [ "${1:-}" = "--wine" ]; then
+  packages+=(wine wine64 g++-mingw-w64-x86-64-posix)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

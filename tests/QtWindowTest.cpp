@@ -7,7 +7,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <filesystem>
+
+#include <QMessageBox>
+
 #include "app/LauncherDlg.h"
+#include "results/ResultsDlg.h"
 #include "platform/qt/QtHost.h"
 #include "tests/TestSupport.h"
 
@@ -29,6 +34,10 @@ private:
     QtHost m_host;
     std::unique_ptr<CLauncherDlg> m_dlg;
     QtDialogWindow* m_wnd = nullptr;
+    // Message boxes a test expects: their texts, each answered with its default button.
+    bool m_expectMessages = false;
+    QStringList m_messages;
+    bool m_resultsShown = false;
 
     template <class W>
     W* Ctl(int id) {
@@ -56,13 +65,24 @@ private slots:
         SetHost(&m_host);
         // A message box would wait for a user: close any that opens, and fail the test.
         auto* guard = new QTimer(this);
-        connect(guard, &QTimer::timeout, this, [] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                modal->close();
-                QFAIL("an unexpected modal window opened");
+        connect(guard, &QTimer::timeout, this, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->windowTitle() == QStringLiteral("Results Table")) m_resultsShown = true;
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) return;
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (m_expectMessages && box) {
+                m_messages << box->windowTitle() + QStringLiteral("|") + box->text();
+                box->defaultButton() ? box->defaultButton()->click() : box->accept();
+                return;
             }
+            modal->close();
+            QFAIL("an unexpected modal window opened");
         });
-        guard->start(200);
+        guard->start(100);
+        m_expectMessages = false;
+        m_messages.clear();
+        m_resultsShown = false;
         Open();
     }
     void cleanup() {
@@ -209,6 +229,47 @@ private slots:
         QVERIFY(m_dlg->HasEnded());
         QCOMPARE(m_dlg->Result(), IDOK);
         QVERIFY(!campaign->isChecked());
+    }
+
+    void resultsTable() {
+        sxtest::WriteFile(m_prefix->missions() + "/Results.txt",
+                          "Fighters: 12\r\nBombers: 3\r\nFightersByPlayer: 4\r\nBombersByPlayer: 1\r\n"
+                          "AxisFlak: 3\r\nAlliedOther: 1\r\nAxisArmor: 2\r\nAlliedFlak: 5\r\n");
+        CResultsDlg results;
+        results.m_strGameDir = "C:\\Games\\Vantorra";
+        QtDialogWindow* r = m_host.OpenModeless(results);
+        QVERIFY(QTest::qWaitForWindowExposed(r));
+        QCOMPARE(r->windowTitle(), QStringLiteral("Results Table"));
+        const QList<QPair<int, QString>> counts = {{1010, "12"}, {1011, "3"}, {1012, "4"}, {1013, "1"}};
+        for (const auto& [id, text] : counts) {
+            auto* e = qobject_cast<QLineEdit*>(r->Control(id));
+            QVERIFY(e);
+            QCOMPARE(e->text(), text);
+            QVERIFY(e->isReadOnly());
+            QCOMPARE(e->alignment(), Qt::AlignCenter);
+            QVERIFY(!(e->focusPolicy() & Qt::TabFocus));
+        }
+        auto items = [r](int id) {
+            QStringList l;
+            auto* list = qobject_cast<QListWidget*>(r->Control(id));
+            for (int i = 0; list && i < list->count(); ++i) l << list->item(i)->text();
+            return l;
+        };
+        QCOMPARE(items(1008), (QStringList{"AlliedOther: 1", "AlliedFlak: 5"}));
+        QCOMPARE(items(1009), (QStringList{"AxisFlak: 3", "AxisArmor: 2"}));
+        QCOMPARE(QApplication::focusWidget(), r->Control(1008));
+        m_host.CloseModeless(results);
+
+        // No results file: one message, and the table never shows.
+        std::filesystem::remove(m_prefix->missions() + "/Results.txt");
+        m_expectMessages = true;
+        CResultsDlg missing;
+        missing.m_strGameDir = "C:\\Games\\Vantorra";
+        QCOMPARE(missing.DoModal(), IDOK);
+        // The caption is the executable's name (Sortilex's own is "Sortilex").
+        const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+        QCOMPARE(m_messages, QStringList{app + "|Results file cannot be located"});
+        QVERIFY(!m_resultsShown);
     }
 
     void escapeAndCloseBoxCancel() {
