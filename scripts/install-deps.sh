@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev libgtest-dev
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils xdotool imagemagick dpkg-dev
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Draws Sortilex's own pictures: the banner bitmap (552 x 63, 24-bit) and the program icon
-(32 x 32 and 16 x 16, 16 colours). Plain Python, no imaging library; run it to rebuild
-resources/banner.bmp and resources/sortilex.ico."""
+(32 x 32 and 16 x 16, 16 colours, and as PNG for the desktop). Plain Python, no imaging library; run it to rebuild
+resources/banner.bmp, resources/sortilex.ico and resources/sortilex-16.png, -32.png."""
 import math
 import os
 import struct
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "resources")
@@ -170,11 +171,32 @@ def ico():
     return out
 
 
+def png(n):
+    """The icon as an RGBA PNG, for desktop environments."""
+    pix, mask = icon_image(n)
+    raw = bytearray()
+    for y in range(n):
+        raw.append(0)
+        for x in range(n):
+            r, g, b = PALETTE[pix[y][x]]
+            raw += bytes((r, g, b, 0 if mask[y][x] else 255))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+            + chunk(b"IEND", b""))
+
+
 def main():
     with open(os.path.join(OUT, "banner.bmp"), "wb") as f:
         f.write(banner())
     with open(os.path.join(OUT, "sortilex.ico"), "wb") as f:
         f.write(ico())
+    for n in (16, 32):
+        with open(os.path.join(OUT, "sortilex-%d.png" % n), "wb") as f:
+            f.write(png(n))
     return 0
 
 

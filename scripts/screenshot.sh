@@ -1,25 +1,47 @@
 #!/usr/bin/env bash
-# Takes a screenshot of Sortilex's main window on the demo installation under Xvfb.
-# Usage: screenshot.sh [OUTPUT.png]   (default: build/screenshots/main.png)
+# Takes screenshots of Sortilex's three windows on the demo installation, under a virtual X
+# server (with the openbox window manager where installed, so captions show):
+#   main.png     the main window with the first single mission selected
+#   about.png    the about box, opened from the window menu (Shift+F10)
+#   results.png  the results table after a run of the substitute game
+# Usage: screenshot.sh [OUTPUT_DIR]   (default: build/screenshots)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$root/build/screenshots/main.png}
-mkdir -p "$(dirname "$out")"
+out=$(mkdir -p "${1:-$root/build/screenshots}" && cd "${1:-$root/build/screenshots}" && pwd)
 exe="$root/build/dev/Sortilex"
-[ -x "$exe" ] || "$root/scripts/build.sh" dev
-prefix="$root/build/demo-prefix"
+[ -x "$exe" ] && [ -x "$root/build/dev/tools/vnt.exe" ] || "$root/scripts/build.sh" dev
+prefix=$(mktemp -d /tmp/sortilex-shots-XXXXXX)
+trap 'rm -rf "$prefix"' EXIT
 "$root/scripts/make-demo.sh" "$prefix" "$root/build/dev/tools/vnt.exe"
-export WINEPREFIX="$prefix"
+export WINEPREFIX="$prefix" SORTILEX_VNT_SECONDS=1
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  "$0" & pid=$!
-  for _ in $(seq 50); do
-    id=$(xwininfo -root -tree 2>/dev/null | grep -m1 "\"Sortilex v2.1\"" | awk "{print \$1}") || true
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  sleep 1
-  if [ -n "$id" ]; then import -window "$id" "$1"; else import -window root "$1"; fi
-  kill $pid 2>/dev/null || true
-' "$exe" "$out"
-echo "$out"
+  set -e
+  exe=$1 out=$2
+  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
+  "$exe" & pid=$!
+  shot() {  # window name pattern, file
+    local id
+    id=$(xdotool search --sync --name "$1" | tail -n 1)
+    sleep 0.7
+    # With a window manager, take the frame too, so the caption shows.
+    local frame
+    frame=$(xwininfo -id "$id" -children 2>/dev/null | sed -n "s/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p")
+    if command -v openbox >/dev/null && [ -n "$frame" ] && [ "$frame" != "$(xwininfo -root | sed -n "s/.*Window id: \(0x[0-9a-f]*\).*/\1/p")" ]; then
+      import -window "$frame" "$out/$2"
+    else
+      import -window "$id" "$out/$2"
+    fi
+  }
+  shot "^Sortilex v2.1$" main.png
+  xdotool key shift+F10; sleep 0.5; xdotool key o
+  shot "Sortilex$" about.png
+  xdotool key Return; sleep 0.5
+  # Tab from the list to the launch button, launch, and answer Yes.
+  xdotool key Tab Tab Return
+  sleep 2.5; xdotool key Return
+  shot "^Results Table$" results.png
+  xdotool key Escape; sleep 0.5; xdotool key Escape
+  wait $pid
+' _ "$exe" "$out"
+ls "$out"/main.png "$out"/about.png "$out"/results.png

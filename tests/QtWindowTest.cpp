@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 
 #include "app/LauncherDlg.h"
@@ -38,6 +40,11 @@ private:
     bool m_expectMessages = false;
     QStringList m_messages;
     bool m_resultsShown = false;
+    // What the about box and the window menu showed while they were open.
+    QStringList m_aboutTexts;
+    int m_aboutRuns = 0;
+    QStringList m_menuTexts;
+    int m_menuChoice = -1;  // the entry of the window menu to choose, from the end
 
     template <class W>
     W* Ctl(int id) {
@@ -68,8 +75,27 @@ private slots:
         connect(guard, &QTimer::timeout, this, [this] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->isVisible() && w->windowTitle() == QStringLiteral("Results Table")) m_resultsShown = true;
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                m_menuTexts.clear();
+                for (QAction* a : menu->actions()) m_menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                const auto actions = menu->actions();
+                if (m_menuChoice >= 0) actions[actions.size() - 1 - m_menuChoice]->trigger();
+                menu->close();
+                return;
+            }
             QWidget* modal = QApplication::activeModalWidget();
             if (modal == nullptr) return;
+            if (auto* about = dynamic_cast<QtDialogWindow*>(modal);
+                about && about->windowTitle() == QString::fromUtf8("Info \u00fcber Sortilex")) {
+                ++m_aboutRuns;
+                m_aboutTexts.clear();
+                for (QLabel* l : about->findChildren<QLabel*>())
+                    if (!l->text().isEmpty()) m_aboutTexts << l->text();
+                auto* ok = qobject_cast<QPushButton*>(about->Control(IDOK));
+                m_aboutTexts << ok->text() + (ok->isDefault() ? "*" : "");
+                QTest::keyClick(ok, Qt::Key_Return);
+                return;
+            }
             auto* box = qobject_cast<QMessageBox*>(modal);
             if (m_expectMessages && box) {
                 m_messages << box->windowTitle() + QStringLiteral("|") + box->text();
@@ -83,6 +109,8 @@ private slots:
         m_expectMessages = false;
         m_messages.clear();
         m_resultsShown = false;
+        m_aboutRuns = 0;
+        m_menuChoice = -1;
         Open();
     }
     void cleanup() {
@@ -270,6 +298,33 @@ private slots:
         const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
         QCOMPARE(m_messages, QStringList{app + "|Results file cannot be located"});
         QVERIFY(!m_resultsShown);
+    }
+
+    void windowMenuAndAboutBox() {
+        // Right-click on the window's background: the platform's entries, then ours.
+        m_menuChoice = 0;
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), m_wnd->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_wnd, &click);
+        QCOMPARE(m_menuTexts.mid(m_menuTexts.size() - 2),
+                 (QStringList{"-", QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
+        QCOMPARE(m_aboutRuns, 1);
+        QCOMPARE(m_aboutTexts, (QStringList{"Sortilex\nVersion 2.1", "Copyright (C) 2026\nThe Sortilex developers", "OK*"}));
+        // The menu key and Shift+F10 open it too.
+        m_menuChoice = -1;
+        m_menuTexts.clear();
+        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_Menu);
+        QCOMPARE(m_menuTexts.size(), 4);
+        m_menuTexts.clear();
+        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(m_menuTexts.size(), 4);
+
+        // Ids 0x10 to 0x1F open the about box; no other id does.
+        m_aboutRuns = 0;
+        for (unsigned id = 0x00; id <= 0x2F; ++id) m_dlg->DispatchSysCommand(id, 0);
+        QCOMPARE(m_aboutRuns, 16);
+        QVERIFY(!m_dlg->HasEnded());
+        QVERIFY(m_wnd->isVisible());
+        QVERIFY(!m_wnd->windowIcon().isNull());
     }
 
     void escapeAndCloseBoxCancel() {

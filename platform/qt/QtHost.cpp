@@ -311,7 +311,8 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& c) {
             auto* b = new QPushButton(DecodeForDisplay(c.text), this);
             // Enter is the dialog's business (see HandleKey), not an auto-default button's.
             b->setAutoDefault(false);
-            b->setDefault(false);
+            // Drawn as the default button; what Enter does stays with HandleKey.
+            b->setDefault((c.style & style::BS_DEFPUSHBUTTON) != 0);
             if (c.style & style::BS_DEFPUSHBUTTON) m_defaultButton = c.id;
             if (!tabStop) b->setFocusPolicy(Qt::ClickFocus);
             const int id = c.id;
@@ -519,8 +520,12 @@ void QtDialogWindow::FocusFirstTabStop() {
 }
 
 void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
-    if (m_menu.isEmpty()) return;
     QMenu menu(this);
+    // The window menu's own entries, as the platform offers them, then the program's.
+    const DialogTemplate* t = m_dlg.Template();
+    if (t && (t->style & style::WS_MINIMIZEBOX))
+        menu.addAction(QStringLiteral("Mi&nimize"), this, [this] { m_dlg.DispatchSysCommand(SC_MINIMIZE, 0); });
+    menu.addAction(QStringLiteral("&Close"), this, [this] { m_dlg.DispatchSysCommand(SC_CLOSE, 0); });
     for (const auto& [id, text] : m_menu) {
         if (text.isEmpty()) {
             menu.addSeparator();
