@@ -59,14 +59,15 @@ void CLauncherDlg::OnLaunchMission() {
         return;
     }
     os::ChangeDir(m_strGameDir);
-    const int64_t start = os::MonotonicSeconds();
+    const int64_t start = os::MonotonicMilliseconds();
     const os::SpawnResult run = os::StartGame(kGameExecutable, {kMissionSwitch, path}, true);
     if (!run.started) {
         MessageBox(CannotStartMessage(run));
         return;
     }
-    const int64_t end = os::MonotonicSeconds();
-    const std::string text = FormatMissionTime(end - start) + kResultsQuestion;
+    const int64_t end = os::MonotonicMilliseconds();
+    // The run's length in whole seconds: a run of 0.9 s reads 00:00:00 whenever it starts.
+    const std::string text = FormatMissionTime((end - start) / 1000) + kResultsQuestion;
     if (MessageBox(text, kLaunchCaption, MB_YESNO) == IDYES) {
         CResultsDlg results;
         results.m_strGameDir = m_strGameDir;

@@ -69,17 +69,15 @@ void CLauncherDlg::OnChangeCallsign() {
         LoadCallsign();
         return;
     }
-    os::InputFile in;
     const os::ReplaceResult result =
-        in.Open(name) ? os::ReplaceFileSafely(name, kTempMission, kAltTempMission,
-                                              [&](os::OutputFile& out) {
-                                                  FileSource source(in);
-                                                  FileSink sink(out);
-                                                  return CopyWithCallsign(source, sink,
-                                                                          m_strCallsign);
-                                              })
-                      : os::ReplaceResult{};
-    in.Close();
+        os::ReplaceFileSafely(name, kTempMission, kAltTempMission, [&](os::OutputFile& out) {
+            // Opened here, under the file's lock, so the copy starts from the latest version.
+            os::InputFile in;
+            if (!in.Open(name)) return false;
+            FileSource source(in);
+            FileSink sink(out);
+            return CopyWithCallsign(source, sink, m_strCallsign);
+        });
     if (!result.ok) MessageBox(kRewriteFailed);
     LoadBriefing();
     LoadCallsign();

@@ -101,6 +101,8 @@ struct ReplaceResult {
 // (tempName, or altTempName when the file itself bears tempName), is flushed to disk, takes the
 // file's permission bits and then the file's place in one atomic rename. A symbolic link stays
 // a link: the file it points to is replaced. On failure the temporary file is removed.
+// Rewrites of the same file by several processes take turns: writeCopy runs while this process
+// holds the file's lock, so it should open the file it copies from itself.
 ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& tempName,
                                 const std::string& altTempName,
                                 const std::function<bool(OutputFile&)>& writeCopy);
@@ -139,7 +141,7 @@ struct SpawnResult {
 // ended; without, returns at once and leaves nothing behind. The game's output goes nowhere.
 SpawnResult StartGame(const std::string& exeName, const std::vector<std::string>& args, bool wait);
 
-// Seconds on a clock that never goes back.
-int64_t MonotonicSeconds();
+// Milliseconds on a clock that never goes back.
+int64_t MonotonicMilliseconds();
 
 }  // namespace sx::os

@@ -58,6 +58,8 @@ TEST(PathMap, HostPathsBackToWindowsPaths) {
         {prefix.game() + "/a.mis", "E:\\a.mis"},
         {elsewhere / "link/b.mis", "C:\\b.mis"},
         {elsewhere / "deep/er/c.mis", elsewhere / "deep/er/c.mis"},  // on no drive: unchanged
+        {prefix.root() + "/drive_c", "C:\\"},                       // a drive's root itself
+        {prefix.root() + "/drive_c\\/", prefix.root() + "/drive_c\\/"},
     };
     sxtest::MakeDirs(prefix.root() + "/drive_c/Custom");
     for (const auto& t : cases) EXPECT_EQ(FromHostPath(t.in), t.out) << t.in;

@@ -62,7 +62,6 @@ private:
     std::deque<std::optional<std::string>> m_fileAnswers;
     std::map<int, std::deque<std::function<void(FakeWindow&)>>> m_scripts;
     std::vector<std::unique_ptr<FakeWindow>> m_open;
-    IHost* m_previous = nullptr;
 };
 
 class FakeWindow : public IDialogWindow {

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,7 +163,9 @@ std::string FromHostPath(const std::string& hostPath) {
     }
     ::closedir(d);
     if (bestDrive == 0) return hostPath;
-    std::string rest = full.substr(bestRoot == "/" ? 1 : bestRoot.size() + 1);
+    // The drive's root itself has nothing after the drive.
+    const size_t skip = bestRoot == "/" ? 1 : bestRoot.size() + 1;
+    std::string rest = full.size() > skip ? full.substr(skip) : std::string();
     for (char& c : rest)
         if (c == '/') c = '\\';
     return std::string(1, static_cast<char>(bestDrive - 'a' + 'A')) + ":\\" + rest;
@@ -352,6 +355,18 @@ ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& temp
     const std::string dir = Dirname(target);
     const std::string base = Basename(target);
     const std::string temp = dir + "/" + (base == tempName ? altTempName : tempName);
+
+    // Two rewrites of one file (two launchers, or a launcher and a script) would share the
+    // temporary file. The second waits for the first: the lock is held from before the temporary
+    // file is created until after the rename.
+    const int lockFd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd < 0) return fail(FileOp::Open, errno);
+    struct LockGuard {
+        int fd;
+        ~LockGuard() { ::close(fd); }
+    } lock{lockFd};
+    while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+    }
 
     auto removeTemp = [&temp]() {
         if (Allowed(FileOp::Unlink, temp)) ::unlink(temp.c_str());
@@ -606,10 +621,10 @@ SpawnResult StartGame(const std::string& exeName, const std::vector<std::string>
     return result;
 }
 
-int64_t MonotonicSeconds() {
+int64_t MonotonicMilliseconds() {
     timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace sx::os
