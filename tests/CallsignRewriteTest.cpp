@@ -279,8 +279,11 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
     const std::string withB = Copy(big, "Bravo");
     std::mt19937 rng(20261206);
     std::uniform_int_distribution<int> delayUs(0, 20000);
+    // The soak run asks for more rounds.
+    const char* wanted = std::getenv("SORTILEX_KILL_ROUNDS");
+    const int rounds = wanted ? std::atoi(wanted) : 200;
     int kills = 0;
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -295,7 +298,43 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
         ASSERT_TRUE(now == big || now == withA || now == withB)
             << "round " << round << ": " << now.size() << " bytes";
     }
-    EXPECT_EQ(kills, 200);
+    EXPECT_EQ(kills, rounds);
+}
+
+TEST(CallsignChange, TwoProcessesAtOnceLeaveACompleteFile) {
+    std::string big = kMission;
+    for (int i = 0; i < 5000; ++i) big += "\t.Waypoint  " + std::to_string(i) + " 1200 300\r\n";
+    Launcher l(big);
+    const std::string withA = Copy(big, "Alpha");
+    const std::string withB = Copy(big, "Bravo");
+    for (int round = 0; round < 50; ++round) {
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        pid_t pids[2];
+        for (int p = 0; p < 2; ++p) {
+            pids[p] = ::fork();
+            ASSERT_GE(pids[p], 0);
+            if (pids[p] == 0) {
+                ::close(go[1]);
+                char c;
+                // Both start the moment the pipe closes.
+                (void)::read(go[0], &c, 1);
+                l.host.messages.clear();
+                l.Change(p == 0 ? "Alpha" : "Bravo");
+                ::_exit(l.host.messages.empty() ? 0 : 1);
+            }
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (pid_t pid : pids) {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+        }
+        const std::string now = ReadFile(l.path);
+        ASSERT_TRUE(now == withA || now == withB) << "round " << round << ": " << now.size() << " bytes";
+        ASSERT_TRUE(l.Leftovers().empty()) << "round " << round;
+    }
 }
 
 }  // namespace

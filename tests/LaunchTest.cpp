@@ -232,6 +232,54 @@ TEST(LaunchMission, WindowsGameStartsThroughWineInThePrefix) {
                                      "|Vnt.Exe|-m|C:\\Games\\Vantorra\\Data\\Missions\\Alpha 1.mis|");
 }
 
+TEST(LaunchMission, GamesThatEndBadly) {
+    const std::string junk = [] {
+        std::string s;
+        for (int i = 0; i < 5000; ++i) s += static_cast<char>((i * 7919) & 0xFF);
+        return s;
+    }();
+    const struct {
+        const char* what;
+        const char* end;          // how the game ends
+        bool staleResults;        // a junk results file lies there from before
+        std::string tableMessage; // what the results question leads to ("" for the table)
+    } cases[] = {
+        {"exits at once", "", false, ""},
+        {"crashes", "crash", false, "Results file cannot be located"},
+        {"killed by a signal", "killed", false, "Results file cannot be located"},
+        {"crashes over a junk results file", "crash", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Installation inst("vnt.exe", 0);
+        Env end("SORTILEX_VNT_END", c.end);
+        if (c.staleResults) WriteFile(inst.prefix.missions() + "/Results.txt", junk);
+        inst.host.AnswerMessages({IDYES});
+        std::vector<std::string> counts;
+        inst.host.ScriptDialog(IDD_RESULTS_DIALOG, [&](FakeWindow& w) {
+            for (int id : {IDC_FIGHTER_LOSSES, IDC_BOMBER_LOSSES, IDC_FIGHTERS_BY_PLAYER, IDC_BOMBERS_BY_PLAYER})
+                counts.push_back(w.Text(id));
+        });
+        inst.wnd->Click(IDC_LAUNCH_MISSION);
+        ASSERT_GE(inst.host.messages.size(), 1u);
+        EXPECT_EQ(inst.host.messages[0].text,
+                  "Total Mission Time : 00:00:00\nWould you like to view the results table ?");
+        if (c.tableMessage.empty()) {
+            EXPECT_EQ(inst.host.messages.size(), 1u);
+            EXPECT_EQ(counts.size(), 4u);
+        } else {
+            ASSERT_EQ(inst.host.messages.size(), 2u);
+            EXPECT_EQ(inst.host.messages[1].text, c.tableMessage);
+            EXPECT_TRUE(counts.empty()) << "the table never shows";
+        }
+        if (c.staleResults) {
+            EXPECT_EQ(counts, (std::vector<std::string>{"0", "0", "0", "0"}));
+        }
+        // The launcher carries on: the next launch works.
+        EXPECT_FALSE(inst.wnd->Ended());
+    }
+}
+
 TEST(LaunchGame, DetachedStartReturnsAtOnceAndLeavesNoZombie) {
     Installation inst("vnt.exe", 2);
     const auto start = std::chrono::steady_clock::now();

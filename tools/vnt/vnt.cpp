@@ -7,8 +7,10 @@
 // SORTILEX_VNT_SECONDS set it shows nothing and ends by itself after that many seconds. On exit it
 // writes Data\Missions\Results.txt under its working folder, as the game does. When
 // SORTILEX_VNT_LOG names a file, it appends one line there: its working folder and its
-// arguments, separated by tabs.
+// arguments, separated by tabs. SORTILEX_VNT_END=crash or =killed makes it end the way a broken
+// game would: by aborting, or killed by a signal, without writing results.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -148,6 +150,12 @@ int main(int argc, char** argv) {
         ShowWindowUntilEnded(mission);
 #else
         ShowWindowUntilEnded(argc, argv, mission);
+#endif
+    }
+    if (const char* end = std::getenv("SORTILEX_VNT_END")) {
+        if (std::string(end) == "crash") std::abort();
+#ifndef _WIN32
+        if (std::string(end) == "killed") std::raise(SIGKILL);
 #endif
     }
     WriteResults();

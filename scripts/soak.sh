@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# The long reliability runs: the callsign rewrite killed at random moments a thousand times.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/scripts/build.sh" dev >/dev/null
+ctest --preset dev -L soak --output-on-failure

@@ -1,0 +1,296 @@
+// What Sortilex meets in the wild: every row drives the real operations through the window and
+// checks that nothing crashes or hangs, nothing is lost, and the user sees exactly the text
+// that belongs to the case.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <cstring>
+#include <random>
+
+#include "app/LauncherDlg.h"
+#include "missionfile/MissionText.h"
+#include "platform/fake/FakeHost.h"
+#include "tests/TestSupport.h"
+
+using namespace sx;
+using sxtest::ReadFile;
+using sxtest::WriteFile;
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kNotFound = "Mission file not found";
+const std::string kNoBriefing = "No Briefing available for this mission";
+const std::string kCannotModify =
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and not on a CD";
+const std::string kLeftUnchanged =
+    "The new callsign could not be written.\nThe mission file has been left unchanged.";
+const std::string kNotLocated = "The selected mission cannot be located\n Vantorra will not be launched";
+const std::string kFirst = "first.mis";  // a sound mission listed before the case's own
+const std::string kFirstMission =
+    ".MissionSummary\r\nSound.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\nx\r\n\t.Callsign  Before\r\n\t.MPCallsign  Before\r\n";
+
+std::string Junk(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng() & 0xFF);
+    return s;
+}
+
+std::string Copied(const std::string& bytes, const std::string& callsign) {
+    MemorySource src(bytes);
+    StringSink out;
+    CopyWithCallsign(src, out, callsign);
+    return out.text;
+}
+
+// One case: a mission file (or something in its place) in the single-missions folder, named so
+// that it sorts after first.mis.
+struct Row {
+    const char* what;
+    std::string name;
+    std::function<void(const std::string& path)> make;
+    std::string briefing;        // shown when the case is selected
+    std::string callsign;        // shown then (the sound mission's when the case has none)
+    std::string changeMessage;   // what "Change" says ("" for nothing)
+    std::function<std::string(const std::string& before)> afterChange;  // the file after "Change"
+};
+
+class BadInput : public ::testing::Test {
+protected:
+    sxtest::FakePrefix prefix{sxtest::InstalledGameValues()};
+    FakeHost host;
+    CLauncherDlg dlg;
+};
+
+TEST_F(BadInput, MissionFiles) {
+    const std::string big(64u << 20, 'x');
+    const std::string utf16 = [] {
+        std::string s = "\xff\xfe";
+        for (char c : std::string(".MissionSummary\r\nHi\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n")) s += c, s += '\0';
+        return s;
+    }();
+    auto rewritten = [](const std::string& before) { return Copied(before, "Typed"); };
+    const Row rows[] = {
+        {"binary junk", "junk.mis", [](auto& p) { WriteFile(p, Junk(100000, 7)); }, kNoBriefing, "Before", "", rewritten},
+        {"NUL bytes", "nul.mis",
+         [](auto& p) { WriteFile(p, "\t.IsPlayer\n\0\n\t.Callsign  A\0B\n\t.MPCallsign  A\n"s); },
+         kNoBriefing, std::string("A\0B", 3), "", rewritten},
+        {"64 MiB single line", "long.mis", [&](auto& p) { WriteFile(p, big); }, kNoBriefing, "Before", "", rewritten},
+        {"CR-only line ends", "cr.mis",
+         [](auto& p) { WriteFile(p, ".MissionSummary\rText\r.EndMissionSummary\r\t.IsPlayer\rx\r\t.Callsign  C\r"); },
+         kNoBriefing, "Before", "", rewritten},
+        {"UTF-16 file", "utf16.mis", [&](auto& p) { WriteFile(p, utf16); }, kNoBriefing, "Before", "", rewritten},
+        {"empty file", "empty.mis", [](auto& p) { WriteFile(p, ""); }, kNoBriefing, "Before", "", rewritten},
+        {"folder named like a mission", "folder.mis", [](auto& p) { fs::create_directory(p); }, kNotFound, "Before",
+         kCannotModify, nullptr},
+        {"symbolic-link loop", "loop.mis",
+         [](auto& p) {
+             fs::create_symlink("loop2.lnk", p);
+             fs::create_symlink("loop.mis", fs::path(p).parent_path() / "loop2.lnk");
+         },
+         kNotFound, "Before", kCannotModify, nullptr},
+        {"dangling link", "dangling.mis", [](auto& p) { fs::create_symlink("nowhere.mis", p); }, kNotFound, "Before",
+         kCannotModify, nullptr},
+        {"left-behind temporary file", "SXTempMission.mis", [](auto& p) { WriteFile(p, kFirstMission); },
+         "\r\r\nSound.", "Before", "", rewritten},
+        {"quotes and blanks", "a \"quoted\" it's.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
+         "Before", "", rewritten},
+        {"line feed in the name", "line\nfeed.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
+         "Before", "", rewritten},
+        {"non-UTF-8 name", "\xff\xfe caf\xe9.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
+         "Before", "", rewritten},
+        {"backslash in the name", "back\\slash.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
+         "Before", "", rewritten},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string folder = prefix.missions();
+        for (const auto& e : fs::directory_iterator(folder)) fs::remove_all(e.path());
+        WriteFile(folder + "/" + kFirst, kFirstMission);
+        const std::string path = folder + "/" + row.name;
+        row.make(path);
+        std::error_code ec;
+        const bool isFile = fs::is_regular_file(path, ec);
+        const std::string before = isFile ? ReadFile(path) : std::string();
+
+        const auto start = std::chrono::steady_clock::now();
+        FakeHost h;
+        CLauncherDlg d;
+        FakeWindow& w = h.Open(d);
+        const auto items = w.Items(IDC_MISSION_LIST);
+        ASSERT_EQ(items.size(), 2u);
+        const int index = items[0] == kFirst ? 1 : 0;
+        ASSERT_EQ(items[static_cast<size_t>(index)], row.name) << "listed byte for byte";
+        w.SelectListItem(IDC_MISSION_LIST, index == 0 ? 1 : 0);
+        w.SelectListItem(IDC_MISSION_LIST, index);
+        EXPECT_EQ(w.Text(IDC_BRIEFING), row.briefing);
+        EXPECT_EQ(w.Text(IDC_CALLSIGN), row.callsign);
+
+        w.Type(IDC_CALLSIGN, "Typed");
+        w.Click(IDC_CHANGE_CALLSIGN);
+        if (row.changeMessage.empty()) {
+            EXPECT_TRUE(h.messages.empty()) << h.messages.front().text;
+        } else {
+            ASSERT_EQ(h.messages.size(), 1u);
+            EXPECT_EQ(h.messages[0].text, row.changeMessage);
+        }
+        if (isFile) {
+            EXPECT_TRUE(ReadFile(path) == row.afterChange(before)) << "file content";
+        }
+        EXPECT_EQ(ReadFile(folder + "/" + kFirst), kFirstMission) << "the other mission untouched";
+        for (const auto& e : fs::directory_iterator(folder)) {
+            const std::string n = e.path().filename().string();
+            EXPECT_TRUE(n == kFirst || n == row.name || n == "loop2.lnk") << "left behind: " << n;
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "bounded time";
+    }
+}
+
+TEST_F(BadInput, MissionGoneOrUnreachable) {
+    WriteFile(prefix.missions() + "/a.mis", kFirstMission);
+    WriteFile(prefix.missions() + "/b.mis", kFirstMission);
+    FakeWindow& w = host.Open(dlg);
+    // Deleted between listing and selecting.
+    fs::remove(prefix.missions() + "/b.mis");
+    w.SelectListItem(IDC_MISSION_LIST, 1);
+    EXPECT_EQ(w.Text(IDC_BRIEFING), kNotFound);
+    EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
+    w.Click(IDC_CHANGE_CALLSIGN);
+    w.Click(IDC_LAUNCH_MISSION);
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[0].text, kCannotModify);
+    EXPECT_EQ(host.messages[1].text, kNotLocated);
+    EXPECT_FALSE(sxtest::Exists(prefix.missions() + "/b.mis"));
+
+    // A very long custom path.
+    std::string deep = prefix.root() + "/drive_c";
+    for (int i = 0; i < 120; ++i) deep += "/folder with a long name " + std::to_string(i);
+    sxtest::MakeDirs(deep);
+    WriteFile(deep + "/deep.mis", kFirstMission);
+    host.AnswerFileDialog(deep + "/deep.mis");
+    w.Click(IDC_CUSTOM_MISSIONS);
+    EXPECT_GT(dlg.m_strCustomDir.size(), 3000u);
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), std::vector<std::string>{"deep.mis"});
+    EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nSound.");
+    w.Type(IDC_CALLSIGN, "Deep");
+    w.Click(IDC_CHANGE_CALLSIGN);
+    EXPECT_EQ(host.messages.size(), 2u);
+    EXPECT_NE(ReadFile(deep + "/deep.mis").find("\t.Callsign  Deep\r\n"), std::string::npos);
+}
+
+// Runs body in a child process as the unprivileged user nobody; returns its exit status.
+int AsNobody(const std::function<bool()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
+    // The mission belongs to the player, the folder does not: no temporary file can be made.
+    const std::string path = prefix.missions() + "/mine.mis";
+    WriteFile(path, kFirstMission);
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    for (std::string d = prefix.missions(); d.size() >= prefix.root().size(); d = fs::path(d).parent_path())
+        ::chmod(d.c_str(), 0755);
+    const int status = AsNobody([&] {
+        FakeHost h;
+        CLauncherDlg d;
+        FakeWindow& w = h.Open(d);
+        w.Type(IDC_CALLSIGN, "Intruder");
+        w.Click(IDC_CHANGE_CALLSIGN);
+        return h.messages.size() == 1 && h.messages[0].text == kLeftUnchanged && w.Text(IDC_CALLSIGN) == "Before";
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(path), kFirstMission);
+    EXPECT_EQ(sxtest::ListDir(prefix.missions()), std::vector<std::string>{"mine.mis"});
+}
+
+TEST_F(BadInput, FullDiskLeavesTheMissionAlone) {
+    const std::string disk = prefix.missions() + "/tiny";
+    sxtest::MakeDirs(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    std::string mission = kFirstMission;
+    while (mission.size() < 40000) mission += "\t.Waypoint  1000 2000 300\r\n";
+    WriteFile(disk + "/full.mis", mission);
+    FakeWindow& w = host.Open(dlg);
+    host.AnswerFileDialog(disk + "/full.mis");
+    w.Click(IDC_CUSTOM_MISSIONS);
+    w.Type(IDC_CALLSIGN, "Roomless");
+    w.Click(IDC_CHANGE_CALLSIGN);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, kLeftUnchanged);
+    EXPECT_EQ(ReadFile(disk + "/full.mis"), mission);
+    EXPECT_EQ(sxtest::ListDir(disk), std::vector<std::string>{"full.mis"});
+}
+
+TEST_F(BadInput, ReadOnlyMount) {
+    const std::string ro = prefix.missions() + "/cd";
+    sxtest::MakeDirs(ro);
+    WriteFile(ro + "/cd.mis", kFirstMission);
+    if (::mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        GTEST_SKIP() << "cannot make a read-only mount here (" << std::strerror(errno) << ")";
+    struct Unmount {
+        std::string dir;
+        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{ro};
+    FakeWindow& w = host.Open(dlg);
+    host.AnswerFileDialog(ro + "/cd.mis");
+    w.Click(IDC_CUSTOM_MISSIONS);
+    w.Type(IDC_CALLSIGN, "Pressed");
+    w.Click(IDC_CHANGE_CALLSIGN);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, kCannotModify);
+    EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
+    EXPECT_EQ(ReadFile(ro + "/cd.mis"), kFirstMission);
+}
+
+TEST_F(BadInput, RegistryFiles) {
+    const std::string key = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n";
+    std::string huge = "WINE REGISTRY Version 2\n";
+    for (int i = 0; i < 200000; ++i)
+        huge += "[Software\\\\Vendor" + std::to_string(i) + "\\\\Product] 1\n\"Value\"=\"" + std::string(40, 'v') + "\"\n";
+    huge += key + "\"Path\"=\"C:\\\\Huge\"\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::string gameDir;
+    } rows[] = {
+        {"garbage", Junk(50000, 3), "none"},
+        {"truncated header", "WINE REGIS", "none"},
+        {"truncated in the key's value", "WINE REGISTRY Version 2\n" + key + "\"Path\"=\"C:\\\\Ga", ""},
+        {"huge", huge, "C:\\Huge"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteFile(prefix.root() + "/system.reg", row.text);
+        const auto start = std::chrono::steady_clock::now();
+        FakeHost h;
+        CLauncherDlg d;
+        h.Open(d);
+        EXPECT_EQ(d.m_strGameDir, row.gameDir);
+        EXPECT_EQ(h.messages.size(), row.gameDir == "none" ? 1u : 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    }
+}
+
+}  // namespace
