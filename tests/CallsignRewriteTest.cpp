@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -282,7 +284,7 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
     // The soak run asks for more rounds.
     const char* wanted = std::getenv("SORTILEX_KILL_ROUNDS");
     const int rounds = wanted ? std::atoi(wanted) : 200;
-    int kills = 0;
+    int kills = 0, midRewrite = 0;
     for (int round = 0; round < rounds; ++round) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
@@ -294,11 +296,15 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         kills += WIFSIGNALED(status) ? 1 : 0;
+        // A temporary file left behind means the kill came in the middle of a rewrite.
+        midRewrite += l.Leftovers().empty() ? 0 : 1;
         const std::string now = ReadFile(l.path);
         ASSERT_TRUE(now == big || now == withA || now == withB)
             << "round " << round << ": " << now.size() << " bytes";
     }
     EXPECT_EQ(kills, rounds);
+    EXPECT_GT(midRewrite, rounds / 4) << "too few kills landed inside a rewrite to prove anything";
+    std::printf("%d kills, %d of them inside a rewrite; the mission was whole every time\n", kills, midRewrite);
 }
 
 TEST(CallsignChange, TwoProcessesAtOnceLeaveACompleteFile) {
