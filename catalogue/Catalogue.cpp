@@ -2,8 +2,11 @@
 // buttons.
 #include "catalogue/Catalogue.h"
 
+#include <algorithm>
+
 #include "app/LauncherDlg.h"
 #include "platform/Os.h"
+#include "platform/Text.h"
 
 namespace sx {
 
@@ -50,7 +53,12 @@ void CLauncherDlg::EnterCategoryFolder() {
 void CLauncherDlg::RefreshMissionList() {
     m_listMissions.ResetContent();
     EnterCategoryFolder();
-    for (const std::string& name : os::FindFiles(kMissionPattern)) m_listMissions.AddString(name);
+    // Sorted first, the way the list sorts (stable, so equal names keep their order): every
+    // insertion then lands at the end, and a large folder fills the list in linear time.
+    std::vector<std::string> names = os::FindFiles(kMissionPattern);
+    std::stable_sort(names.begin(), names.end(),
+                     [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
+    for (const std::string& name : names) m_listMissions.AddString(name);
     if (m_bReselect)
         m_listMissions.SetCurSel(m_listMissions.FindString(-1, m_strSelectedMission));
     else

@@ -1,4 +1,5 @@
-// Callsign reading: a callsign never holds a line end and comes only from a file with a player line.
+// Callsign reading: a callsign never holds a line end and comes only from a file with a player
+// line; the single pass that reads briefing and callsign together agrees with the separate reads.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,5 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto callsign = sx::ReadCallsign(reader);
     if (callsign && callsign->find('\n') != std::string::npos) std::abort();
     if (callsign && bytes.find(std::string(sx::kPlayerLine)) == std::string::npos) std::abort();
+    sx::MemorySource a(bytes), b(bytes);
+    sx::LineReader ra(a), rb(b);
+    const sx::MissionScan both = sx::ScanMission(ra);
+    if (both.callsign != callsign || both.briefing != sx::ExtractBriefing(rb)) std::abort();
     return 0;
 }

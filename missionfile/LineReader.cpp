@@ -7,7 +7,7 @@ namespace sx {
 
 namespace {
 constexpr char kCtrlZ = '\x1a';
-constexpr size_t kChunk = 1 << 16;
+constexpr size_t kChunk = 1 << 18;
 }  // namespace
 
 long MemorySource::Read(char* buffer, size_t size) {
@@ -22,90 +22,100 @@ LineReader::LineReader(ByteSource& source, size_t maxPiece)
 
 bool LineReader::Fill() {
     if (m_eof) return false;
+    if (m_beforeRefill && !m_beforeRefill()) {
+        m_eof = true;
+        m_failed = true;
+        return false;
+    }
+    // Keep the unread bytes, at the front.
     if (m_pos > 0) {
-        m_buffer.erase(0, m_pos);
+        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        if (m_stop != kNone) m_stop -= m_pos;
         m_pos = 0;
     }
-    const size_t old = m_buffer.size();
-    m_buffer.resize(old + kChunk);
-    const long n = m_source.Read(m_buffer.data() + old, kChunk);
+    if (m_buffer.size() < m_end + kChunk) m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kChunk));
+    const long n = m_source.Read(m_buffer.data() + m_end, m_buffer.size() - m_end);
     if (n <= 0) {
-        m_buffer.resize(old);
         m_eof = true;
         m_failed = n < 0;
         return false;
     }
-    m_buffer.resize(old + static_cast<size_t>(n));
+    const size_t got = static_cast<size_t>(n);
+    if (m_stop == kNone) {
+        if (const void* z = std::memchr(m_buffer.data() + m_end, kCtrlZ, got)) {
+            // Nothing after a control-Z is read as text.
+            m_stop = static_cast<size_t>(static_cast<const char*>(z) - m_buffer.data());
+        }
+    }
+    m_end += got;
     return true;
+}
+
+bool LineReader::ReadLine(std::string_view& line) {
+    line = {};
+    m_raw = {};
+    m_terminated = false;
+    if (m_exhausted) return false;
+    for (;;) {
+        const size_t limit = m_stop != kNone ? m_stop : m_end;
+        const size_t avail = limit - m_pos;
+        // Enough bytes to see a line end after a full piece: the piece and CR LF.
+        const size_t want = m_maxPiece >= kNone - 2 ? kNone : m_maxPiece + 2;
+        const char* begin = m_buffer.data() + m_pos;
+        const size_t scan = std::min(avail, want);
+        const void* lf = std::memchr(begin, '\n', scan);
+        if (lf == nullptr && scan < want && m_stop == kNone && !m_eof) {
+            Fill();  // more of the line, or the end of the file; look again either way
+            continue;
+        }
+        const char* const b = begin;
+        if (lf != nullptr) {
+            const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - begin);
+            // A carriage return right before the line feed belongs to the line end.
+            const size_t length = (at > 0 && b[at - 1] == '\r') ? at - 1 : at;
+            if (length < m_maxPiece) {
+                line = std::string_view(b, length);
+                m_raw = std::string_view(b, at + 1);
+                m_pos += at + 1;
+                m_terminated = true;
+                return true;
+            }
+        }
+        // No line end in reach: a full piece, or what is left before the end of the file.
+        const size_t length = std::min(avail, m_maxPiece);
+        if (length == 0) {
+            m_exhausted = true;
+            return false;
+        }
+        line = std::string_view(b, length);
+        m_raw = line;
+        m_pos += length;
+        return true;
+    }
 }
 
 bool LineReader::ReadLine(std::string& line) {
-    line.clear();
-    m_terminated = false;
-    if (m_exhausted) return false;
-    size_t taken = 0;
-    for (;;) {
-        if (taken == m_maxPiece) return true;  // the rest of the line comes with the next read
-        if (m_pos >= m_buffer.size() && !Fill()) break;
-        // Take a run of ordinary characters at once.
-        const char* begin = m_buffer.data() + m_pos;
-        const size_t avail = m_buffer.size() - m_pos;
-        const size_t room = m_maxPiece - taken;
-        size_t run = 0;
-        const size_t limit = avail < room ? avail : room;
-        while (run < limit) {
-            const char c = begin[run];
-            if (c == '\n' || c == '\r' || c == kCtrlZ) break;
-            ++run;
-        }
-        line.append(begin, run);
-        taken += run;
-        m_pos += run;
-        if (run == limit) continue;
-        const char c = m_buffer[m_pos];
-        if (c == kCtrlZ) {
-            m_ctrlZ = true;
-            m_eof = true;
-            break;
-        }
-        if (c == '\n') {
-            ++m_pos;
-            m_terminated = true;
-            return true;
-        }
-        // A carriage return: part of the line end only when a line feed follows.
-        if (m_pos + 1 >= m_buffer.size()) Fill();
-        if (m_pos + 1 < m_buffer.size() && m_buffer[m_pos + 1] == '\n') {
-            m_pos += 2;
-            m_terminated = true;
-            return true;
-        }
-        line += '\r';
-        ++taken;
-        ++m_pos;
-    }
-    // The end of the file (or a control-Z, or a read error).
-    if (taken == 0) {
-        m_exhausted = true;
-        return false;
-    }
-    return true;
+    std::string_view view;
+    const bool read = ReadLine(view);
+    line.assign(view);
+    return read;
 }
 
 bool LineReader::CopyRemainder(ByteSink& sink) {
-    if (!m_ctrlZ) return !m_failed;
-    if (m_pos < m_buffer.size() && !sink.Write(m_buffer.data() + m_pos, m_buffer.size() - m_pos))
-        return false;
-    m_pos = m_buffer.size();
-    char chunk[kChunk];
+    if (!StoppedAtControlZ()) return !m_failed;
+    if (m_pos < m_end && !sink.Write(m_buffer.data() + m_pos, m_end - m_pos)) return false;
+    m_pos = m_end;
+    if (m_failed) return false;
+    std::string chunk(kChunk, '\0');
     for (;;) {
-        const long n = m_source.Read(chunk, sizeof chunk);
+        const long n = m_source.Read(chunk.data(), chunk.size());
         if (n < 0) {
             m_failed = true;
             return false;
         }
         if (n == 0) return true;
-        if (!sink.Write(chunk, static_cast<size_t>(n))) return false;
+        if (!sink.Write(chunk.data(), static_cast<size_t>(n))) return false;
     }
 }
 

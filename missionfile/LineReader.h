@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -56,9 +57,13 @@ public:
     // long lines intact).
     explicit LineReader(ByteSource& source, size_t maxPiece = kMaxPiece);
 
-    // Reads the next line into line. Returns false, with line empty, when the read found the
-    // file exhausted.
+    // Reads the next line. Returns false, with the line empty, when the read found the file
+    // exhausted. The view stays valid until the next call.
+    bool ReadLine(std::string_view& line);
     bool ReadLine(std::string& line);
+    // The last line as it stood in the file, with the line end the read consumed (none for a
+    // piece of a longer line, a line cut off by a control-Z, or the last line without one).
+    std::string_view LastRaw() const { return m_raw; }
     bool Exhausted() const { return m_exhausted; }
     // True when the last line read ended at a line end (not at the end of the file, a
     // control-Z or the piece limit).
@@ -66,22 +71,29 @@ public:
     // True when a read error (not the end of the file) stopped the reading.
     bool Failed() const { return m_failed; }
     // True when a control-Z stopped the reading.
-    bool StoppedAtControlZ() const { return m_ctrlZ; }
+    bool StoppedAtControlZ() const { return m_stop != kNone && m_pos >= m_stop; }
+    // Called before the reader moves or replaces its buffer, when views it gave out become
+    // invalid: a copier that holds on to views hands them on here.
+    void SetBeforeRefill(std::function<bool()> beforeRefill) { m_beforeRefill = std::move(beforeRefill); }
     // After a control-Z: copies the control-Z and every byte after it to the sink unchanged.
     // Returns false on a read or write error.
     bool CopyRemainder(ByteSink& sink);
 
 private:
-    bool Fill();  // at least one more unread byte in the buffer, unless at the end
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    bool Fill();  // reads more; false at the end of the file or on an error
     ByteSource& m_source;
+    std::function<bool()> m_beforeRefill;
     size_t m_maxPiece;
     std::string m_buffer;
-    size_t m_pos = 0;
+    size_t m_pos = 0;      // first unread byte
+    size_t m_end = 0;      // end of the valid bytes
+    size_t m_stop = kNone; // where a control-Z ends the file, if one was read
+    std::string_view m_raw;
     bool m_eof = false;
     bool m_exhausted = false;
     bool m_terminated = false;
     bool m_failed = false;
-    bool m_ctrlZ = false;
 };
 
 // Writes one line followed by CR LF.

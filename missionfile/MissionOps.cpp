@@ -1,4 +1,6 @@
 // The main window's operations on the selected mission file: briefing, callsign, rewrite.
+#include <utility>
+
 #include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"
 #include "missionfile/FileStreams.h"
@@ -24,16 +26,32 @@ constexpr const char* kBadCallsign =
 
 }  // namespace
 
+namespace {
+// Every briefing load is followed by a callsign load of the same file. The briefing load reads
+// both in one pass and leaves the callsign here; the callsign load takes it only when it opens
+// the very same file, unchanged since, and otherwise reads the file itself.
+struct PendingCallsign {
+    bool valid = false;
+    os::FileIdentity file;
+    std::optional<std::string> callsign;
+};
+PendingCallsign g_pending;
+}  // namespace
+
 void CLauncherDlg::LoadBriefing() {
     const std::string name = SelectedMission();
     EnterCategoryFolder();
+    g_pending.valid = false;
     os::InputFile file;
     if (!file.Open(name)) {
         m_strBriefing = kMissionNotFound;
     } else {
         FileSource source(file);
         LineReader reader(source);
-        m_strBriefing = ExtractBriefing(reader);
+        MissionScan scan = ScanMission(reader);
+        m_strBriefing = std::move(scan.briefing);
+        g_pending.valid = file.Identity(g_pending.file) && !reader.Failed();
+        g_pending.callsign = std::move(scan.callsign);
         file.Close();
     }
     UpdateData(false);
@@ -42,11 +60,18 @@ void CLauncherDlg::LoadBriefing() {
 void CLauncherDlg::LoadCallsign() {
     const std::string name = SelectedMission();
     EnterCategoryFolder();
+    const PendingCallsign pending = std::exchange(g_pending, PendingCallsign{});
     os::InputFile file;
     if (!file.Open(name)) return;
-    FileSource source(file);
-    LineReader reader(source);
-    std::optional<std::string> callsign = ReadCallsign(reader);
+    std::optional<std::string> callsign;
+    os::FileIdentity id;
+    if (pending.valid && file.Identity(id) && id == pending.file) {
+        callsign = pending.callsign;
+    } else {
+        FileSource source(file);
+        LineReader reader(source);
+        callsign = ReadCallsign(reader);
+    }
     file.Close();
     if (callsign) {
         m_strCallsign = std::move(*callsign);

@@ -29,6 +29,14 @@ std::string ExtractBriefing(LineReader& reader);
 // player line.
 std::optional<std::string> ReadCallsign(LineReader& reader);
 
+// Both at once, in one pass over the file: what ExtractBriefing and ReadCallsign give when each
+// reads the file from its start.
+struct MissionScan {
+    std::string briefing;
+    std::optional<std::string> callsign;
+};
+MissionScan ScanMission(LineReader& reader);
+
 // Copies a mission file, writing callsign into both callsign lines of every player record. Line
 // ends become CR LF; every other byte is kept: long lines stay whole, and a control-Z with what
 // follows it is copied unchanged. Returns false when reading or writing failed.

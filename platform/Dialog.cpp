@@ -40,8 +40,10 @@ int CListBox::AddString(const std::string& text) {
     int index = count;
     const auto* tmpl = m_pDlg->Template();
     const auto* ctl = tmpl ? FindControl(*tmpl, m_id) : nullptr;
-    if (ctl != nullptr && (ctl->style & style::LBS_SORT) != 0) {
+    if (ctl != nullptr && (ctl->style & style::LBS_SORT) != 0 && count > 0 &&
+        CompareNoCase(w->ListText(m_id, count - 1), text) > 0) {
         // Binary search for the first entry greater than text: equal entries keep their order.
+        // (Text that sorts after the last entry, as names added in order do, goes to the end.)
         int lo = 0, hi = count;
         while (lo < hi) {
             const int mid = (lo + hi) / 2;

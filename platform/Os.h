@@ -44,6 +44,13 @@ void SetFaultHook(FaultHook hook);
 
 // ---- Files ----------------------------------------------------------------------------------
 
+// What tells one version of a file from another: the same file, unchanged since.
+struct FileIdentity {
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class InputFile {
 public:
     InputFile() = default;
@@ -54,6 +61,8 @@ public:
     bool Open(const std::string& name);
     // Reads up to size bytes: the count, 0 at the end, -1 on an error.
     long Read(char* buffer, size_t size);
+    // The open file's identity; false when it cannot be told.
+    bool Identity(FileIdentity& id) const;
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 

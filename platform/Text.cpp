@@ -17,11 +17,25 @@ unsigned char FoldCase(unsigned char c) {
     }
 }
 
+namespace {
+// FoldCase for every byte, looked up: lists of thousands of names are sorted with it.
+const std::array<unsigned char, 256>& FoldTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = FoldCase(static_cast<unsigned char>(c));
+        return t;
+    }();
+    return table;
+}
+}  // namespace
+
 int CompareNoCase(std::string_view a, std::string_view b) {
+    const auto& fold = FoldTable();
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        const int ca = FoldCase(static_cast<unsigned char>(a[i]));
-        const int cb = FoldCase(static_cast<unsigned char>(b[i]));
+        if (a[i] == b[i]) continue;
+        const int ca = fold[static_cast<unsigned char>(a[i])];
+        const int cb = fold[static_cast<unsigned char>(b[i])];
         if (ca != cb) return ca - cb;
     }
     if (a.size() == b.size()) return 0;

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev libgtest-dev clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick dpkg-dev
   fonts-liberation fonts-dejavu-core
 )

@@ -133,6 +133,18 @@ TEST(CallsignChange, BriefingIsReadAgain) {
     EXPECT_EQ(l.wnd->Text(IDC_BRIEFING), "\r\r\nNew text");
 }
 
+TEST(CallsignLoad, AFileChangedBetweenTheTwoLoadsIsReadAfresh) {
+    Launcher l(kMission);
+    l.dlg.LoadBriefing();
+    WriteFile(l.path, "\t.IsPlayer\nx\n\t.Callsign  Changed meanwhile\n");
+    l.dlg.LoadCallsign();
+    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Changed meanwhile");
+    // And a load on its own, with no briefing load before it, reads the file too.
+    WriteFile(l.path, "\t.IsPlayer\nx\n\t.Callsign  Alone\n");
+    l.dlg.LoadCallsign();
+    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Alone");
+}
+
 TEST(CallsignChange, ReadOnlyFileIsMadeWritable) {
     Launcher l(kMission);
     ASSERT_EQ(::chmod(l.path.c_str(), 0444), 0);

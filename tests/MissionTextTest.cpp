@@ -10,6 +10,15 @@ namespace {
 const std::string S = "\r\r\n";  // the briefing's separator
 const std::string kNo = "No Briefing available for this mission";
 
+// The single pass the window makes must give what the two separate reads give.
+void ExpectOnePassAgrees(const std::string& bytes) {
+    sx::MemorySource a(bytes), b(bytes), c(bytes);
+    sx::LineReader ra(a), rb(b), rc(c);
+    const sx::MissionScan both = sx::ScanMission(ra);
+    EXPECT_EQ(both.briefing, sx::ExtractBriefing(rb));
+    EXPECT_EQ(both.callsign, sx::ReadCallsign(rc));
+}
+
 std::string Briefing(const std::string& bytes) {
     sx::MemorySource src(bytes);
     sx::LineReader reader(src);
@@ -50,7 +59,10 @@ TEST(Briefing, SummaryBlock) {
         {"control-Z ends the body", ".MissionSummary\nA\x1a" "B\n.EndMissionSummary\n", S + "A"},
         {"case matters", ".missionsummary\nA\n.EndMissionSummary\n", kNo},
     };
-    for (const auto& c : cases) EXPECT_EQ(Briefing(c.file), c.expected) << c.what;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Briefing(c.file), c.expected) << c.what;
+        ExpectOnePassAgrees(c.file);
+    }
 }
 
 TEST(Callsign, PlayerRecord) {
@@ -76,7 +88,11 @@ TEST(Callsign, PlayerRecord) {
         {"indented differently is no record", "  .IsPlayer\nx\n\t.Callsign  Bob\n", "<none>"},
         {"CR LF", "\t.IsPlayer\r\nx\r\n\t.Callsign  Bob\r\n", "Bob"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Callsign(c.file), c.expected) << c.what;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Callsign(c.file), c.expected) << c.what;
+        ExpectOnePassAgrees(c.file);
+        ExpectOnePassAgrees(".MissionSummary\nA\n" + c.file + "\n.EndMissionSummary\n" + c.file);
+    }
 }
 
 }  // namespace

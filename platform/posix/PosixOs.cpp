@@ -232,6 +232,17 @@ long InputFile::Read(char* buffer, size_t size) {
     }
 }
 
+bool InputFile::Identity(FileIdentity& id) const {
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return false;
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    id.size = static_cast<uint64_t>(st.st_size);
+    id.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
 void InputFile::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include "platform/Os.h"
 #include "platform/Text.h"
@@ -39,6 +40,12 @@ constexpr const char* kIdProperty = "controlId";
 QString PictureFile(int id) {
     const PictureResource* r = FindPicture(id);
     return r ? QStringLiteral(":/sortilex/") + QString::fromLatin1(r->fileName) : QString();
+}
+
+bool IsAscii(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
 }
 
 bool IsValidUtf8(const std::string& s) {
@@ -58,18 +65,20 @@ QString ForMultiLine(const std::string& bytes) {
 
 // List entries are file names (the file system's encoding) or lines of the game's files.
 QString ForList(const std::string& bytes) {
-    bool ascii = true;
-    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii && IsValidUtf8(bytes)) return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (!IsAscii(bytes) && IsValidUtf8(bytes))
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return DecodeForDisplay(bytes);
 }
 
 }  // namespace
 
 QString DecodeForDisplay(const std::string& bytes) {
-    QString out;
-    out.reserve(static_cast<qsizetype>(bytes.size()));
-    for (char c : bytes) out += QChar(static_cast<char16_t>(Cp1252ToUnicode(static_cast<unsigned char>(c))));
+    const auto size = static_cast<qsizetype>(bytes.size());
+    if (IsAscii(bytes)) return QString::fromLatin1(bytes.data(), size);
+    QString out(size, Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        d[i] = QChar(static_cast<char16_t>(Cp1252ToUnicode(static_cast<unsigned char>(bytes[static_cast<size_t>(i)]))));
     return out;
 }
 
@@ -163,6 +172,12 @@ int QtHost::RunModal(CDialog& dlg) {
     const bool setFocus = dlg.OnInitDialog();
     if (!dlg.HasEnded()) {
         if (setFocus) wnd.FocusFirstTabStop();
+        // For start-up measurements: the first window closes as soon as it is shown.
+        static bool exitAfterStart = qEnvironmentVariableIsSet("SORTILEX_EXIT_AFTER_START");
+        if (exitAfterStart) {
+            exitAfterStart = false;
+            QTimer::singleShot(0, &wnd, [&dlg] { dlg.OnCancel(); });
+        }
         wnd.exec();
     }
     dlg.AttachWindow(nullptr);
@@ -449,7 +464,8 @@ void QtDialogWindow::ListInsert(int id, int index, const std::string& text) {
     if (auto* l = List(id)) {
         m_programmatic = true;
         auto* item = new QListWidgetItem(ForList(text));
-        item->setData(Qt::UserRole, QByteArray::fromStdString(text));
+        // The exact bytes go with the entry, unless its text gives them back by itself.
+        if (!IsAscii(text)) item->setData(Qt::UserRole, QByteArray::fromStdString(text));
         l->insertItem(index, item);
         m_programmatic = false;
     }
@@ -463,7 +479,9 @@ int QtDialogWindow::ListCount(int id) const {
 std::string QtDialogWindow::ListText(int id, int index) const {
     auto* l = List(id);
     QListWidgetItem* item = l ? l->item(index) : nullptr;
-    return item ? item->data(Qt::UserRole).toByteArray().toStdString() : std::string();
+    if (item == nullptr) return {};
+    const QVariant bytes = item->data(Qt::UserRole);
+    return bytes.isValid() ? bytes.toByteArray().toStdString() : item->text().toStdString();
 }
 
 void QtDialogWindow::ListSetCurSel(int id, int index) {

@@ -1,0 +1,144 @@
+// Sortilex's file work measured beside the system's own tools on the same files, so that the
+// figures are ratios to a physical limit rather than bare times. scripts/bench.sh makes the
+// files and runs this.
+//
+//   Bench --files DIR    benchmarks (Google Benchmark) on DIR/scan/big.mis (no summary block, no
+//                        player record: every read is a full scan) and DIR/catalogue/ (10,000
+//                        missions); each reference command runs as a child process
+//   Bench --memory FILE  scans and rewrites FILE, then prints the process's peak resident memory
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/LauncherDlg.h"
+#include "missionfile/FileStreams.h"
+#include "missionfile/MissionText.h"
+#include "platform/Os.h"
+#include "platform/fake/FakeHost.h"
+
+extern char** environ;
+
+namespace {
+
+std::string g_dir;
+
+// Runs a shell command with its output thrown away, and waits for it.
+void Run(const std::string& command) {
+    std::vector<std::string> args = {"/bin/sh", "-c", command + " >/dev/null"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ) != 0) std::abort();
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::abort();
+}
+
+// The main window on the folder of one mission, with that mission selected.
+struct Window {
+    explicit Window(const std::string& path) {
+        const size_t slash = path.find_last_of('/');
+        host.Open(dlg);
+        dlg.m_strCustomDir = path.substr(0, slash);
+        dlg.m_strSelectedMission = path.substr(slash + 1);
+        dlg.m_bReselect = 1;
+        dlg.m_nCategory = kCustomMissions;
+        dlg.RefreshMissionList();
+        if (dlg.SelectedMission() != dlg.m_strSelectedMission) std::abort();
+    }
+    sx::FakeHost host;
+    CLauncherDlg dlg;
+};
+
+// The two loads every selection makes: briefing, then callsign.
+void Scan(Window& w) {
+    w.dlg.LoadBriefing();
+    w.dlg.LoadCallsign();
+}
+
+// The rewrite as "Change" makes it: a complete copy, flushed to disk, put in the file's place.
+void Rewrite(const std::string& path) {
+    const auto r = sx::os::ReplaceFileSafely(path, "SXTempMission.mis", "SXTempMission.mis.new",
+                                             [&](sx::os::OutputFile& out) {
+                                                 sx::os::InputFile in;
+                                                 if (!in.Open(path)) return false;
+                                                 sx::FileSource src(in);
+                                                 sx::FileSink sink(out);
+                                                 return sx::CopyWithCallsign(src, sink, "Bench");
+                                             });
+    if (!r.ok) std::abort();
+}
+
+void BM_Scan(benchmark::State& state) {
+    Window w(g_dir + "/scan/big.mis");
+    for (auto _ : state) Scan(w);
+}
+void BM_ScanReference_wc(benchmark::State& state) {
+    for (auto _ : state) Run("wc -l '" + g_dir + "/scan/big.mis'");
+}
+void BM_Rewrite(benchmark::State& state) {
+    for (auto _ : state) Rewrite(g_dir + "/scan/big.mis");
+}
+void BM_RewriteReference_cp_sync(benchmark::State& state) {
+    for (auto _ : state) Run("cp '" + g_dir + "/scan/big.mis' '" + g_dir + "/copy.mis' && sync '" + g_dir + "/copy.mis'");
+}
+void BM_Catalogue(benchmark::State& state) {
+    sx::FakeHost host;
+    CLauncherDlg dlg;
+    host.Open(dlg);
+    dlg.m_strCustomDir = g_dir + "/catalogue";
+    dlg.m_nCategory = kCustomMissions;
+    for (auto _ : state) dlg.RefreshMissionList();
+    if (dlg.m_listMissions.GetCount() != 10000) std::abort();
+}
+void BM_CatalogueReference_ls(benchmark::State& state) {
+    for (auto _ : state) Run("ls -f '" + g_dir + "/catalogue'");
+}
+
+long PeakKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+}  // namespace
+
+BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_ScanReference_wc)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Rewrite)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_RewriteReference_cp_sync)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(BM_Catalogue)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_CatalogueReference_ls)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
+        {
+            Window w(argv[2]);
+            Scan(w);
+        }
+        Rewrite(argv[2]);
+        std::printf("%ld\n", PeakKiB());
+        return 0;
+    }
+    if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
+        std::fprintf(stderr, "usage: Bench --files DIR [benchmark options] | Bench --memory FILE\n");
+        return 2;
+    }
+    g_dir = argv[2];
+    argv[2] = argv[0];
+    int n = argc - 2;
+    benchmark::Initialize(&n, argv + 2);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
