@@ -55,10 +55,14 @@ void CLauncherDlg::RefreshMissionList() {
     EnterCategoryFolder();
     // Sorted first, the way the list sorts (stable, so equal names keep their order): every
     // insertion then lands at the end, and a large folder fills the list in linear time.
-    std::vector<std::string> names = os::FindFiles(kMissionPattern);
+    std::vector<std::pair<std::string, std::string>> names;  // folded key, name
+    for (std::string& name : os::FindFiles(kMissionPattern)) {
+        std::string key = FoldedKey(name);
+        names.emplace_back(std::move(key), std::move(name));
+    }
     std::stable_sort(names.begin(), names.end(),
-                     [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; });
-    for (const std::string& name : names) m_listMissions.AddString(name);
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : names) m_listMissions.AddString(entry.second);
     if (m_bReselect)
         m_listMissions.SetCurSel(m_listMissions.FindString(-1, m_strSelectedMission));
     else

@@ -50,7 +50,19 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
+std::string FoldedKey(std::string_view text) {
+    const auto& fold = FoldTable();
+    std::string key(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) key[i] = static_cast<char>(fold[static_cast<unsigned char>(text[i])]);
+    return key;
+}
+
 bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
+    // The usual pattern, "*.ext": a test of the name's end.
+    if (pattern.size() > 1 && pattern[0] == '*' && pattern.find_first_of("*?", 1) == std::string_view::npos) {
+        const std::string_view tail = pattern.substr(1);
+        return name.size() >= tail.size() && EqualsNoCase(name.substr(name.size() - tail.size()), tail);
+    }
     // Iterative matcher with one backtracking point for the last '*'.
     size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {

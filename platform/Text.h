@@ -17,6 +17,9 @@ unsigned char FoldCase(unsigned char c);
 int CompareNoCase(std::string_view a, std::string_view b);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// The text with every character folded: keys that compare byte for byte as CompareNoCase
+// compares the texts.
+std::string FoldedKey(std::string_view text);
 
 // Case-sensitive test that the first prefix.size() characters of text are prefix.
 inline bool StartsWith(std::string_view text, std::string_view prefix) {

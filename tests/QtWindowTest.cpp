@@ -1,7 +1,7 @@
 // The real main window, built by the Qt host and driven offscreen.
 #include <QApplication>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -25,6 +25,25 @@ namespace {
 const std::string kMission =
     ".MissionSummary\r\nFirst line.\r\n\r\nSecond \xe9 line.\r\n.EndMissionSummary\r\n"
     "\t.IsPlayer\r\n\t.Skill  2\r\n\t.Callsign  Old Fox\r\n\t.MPCallsign  Old Fox\r\n";
+
+QStringList Entries(QWidget* w) {
+    QStringList texts;
+    auto* list = qobject_cast<QListView*>(w);
+    for (int i = 0; list && i < list->model()->rowCount(); ++i)
+        texts << list->model()->index(i, 0).data().toString();
+    return texts;
+}
+
+int CurrentRow(QWidget* w) {
+    auto* list = qobject_cast<QListView*>(w);
+    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.constFirst().row();
+}
+
+void ClickRow(QWidget* w, int row) {
+    auto* list = qobject_cast<QListView*>(w);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+}
 
 }  // namespace
 
@@ -130,7 +149,7 @@ private slots:
             QVERIFY2(w != nullptr, qPrintable(QString::number(c.id)));
             QCOMPARE(w->objectName(), QStringLiteral("ctl%1").arg(c.id));
             switch (c.kind) {
-                case ControlKind::ListBox: QVERIFY(qobject_cast<QListWidget*>(w)); break;
+                case ControlKind::ListBox: QVERIFY(qobject_cast<QListView*>(w)); break;
                 case ControlKind::Edit:
                     QVERIFY((c.style & style::ES_MULTILINE) ? qobject_cast<QPlainTextEdit*>(w) != nullptr
                                                            : qobject_cast<QLineEdit*>(w) != nullptr);
@@ -188,11 +207,9 @@ private slots:
     void openingStateAndCategories() {
         QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
         QVERIFY(!Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
-        auto* list = Ctl<QListWidget>(IDC_MISSION_LIST);
-        QCOMPARE(list->count(), 3);
-        QCOMPARE(list->item(0)->text(), QStringLiteral("A mission.mis"));
-        QCOMPARE(list->item(1)->text(), QStringLiteral("b mission.mis"));
-        QCOMPARE(list->currentRow(), 0);
+        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
+        QCOMPARE(Entries(list), (QStringList{"A mission.mis", "b mission.mis", "c no player.mis"}));
+        QCOMPARE(CurrentRow(list), 0);
         // Each separator is one line break; the bytes show as Windows-1252.
         QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(),
                  QStringLiteral("\nFirst line.\n\nSecond \u00e9 line."));
@@ -203,8 +220,7 @@ private slots:
         QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
         QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
         QVERIFY(!Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
-        QCOMPARE(list->count(), 1);
-        QCOMPARE(list->item(0)->text(), QStringLiteral("Camp.mis"));
+        QCOMPARE(Entries(list), QStringList{"Camp.mis"});
         QCOMPARE(m_dlg->m_nCategory, 1);
         // Clicking a checked category button again keeps it checked.
         QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
@@ -212,11 +228,19 @@ private slots:
     }
 
     void selectTypeAndChange() {
-        auto* list = Ctl<QListWidget>(IDC_MISSION_LIST);
+        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
         auto* callsign = Ctl<QLineEdit>(IDC_CALLSIGN);
-        // A user's selection loads the mission; the program's own selections do not notify.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-        QCOMPARE(list->currentRow(), 1);
+        // The program's own selection is not reported (the handler would clear m_bReselect)...
+        m_dlg->m_bReselect = 1;
+        m_dlg->m_strSelectedMission = "b mis";
+        m_dlg->RefreshMissionList();
+        QCOMPARE(CurrentRow(list), 1);
+        QCOMPARE(m_dlg->m_bReselect, 1);
+        ClickRow(list, 0);
+        // ...a user's is.
+        QCOMPARE(m_dlg->m_bReselect, 0);
+        ClickRow(list, 1);
+        QCOMPARE(CurrentRow(list), 1);
         QCOMPARE(callsign->text(), QStringLiteral("Old Fox"));
         callsign->clear();
         QTest::keyClicks(callsign, QStringLiteral("Red \u00c4ce"));
@@ -225,7 +249,7 @@ private slots:
         QVERIFY(file.find("\t.Callsign  Red \xc4" "ce\r\n\t.MPCallsign  Red \xc4" "ce\r\n") != std::string::npos);
         QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
         // A mission without a player record keeps the callsign in the field.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+        ClickRow(list, 2);
         QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(), QStringLiteral("\nNo pilot."));
         QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
     }
@@ -277,14 +301,8 @@ private slots:
             QCOMPARE(e->alignment(), Qt::AlignCenter);
             QVERIFY(!(e->focusPolicy() & Qt::TabFocus));
         }
-        auto items = [r](int id) {
-            QStringList l;
-            auto* list = qobject_cast<QListWidget*>(r->Control(id));
-            for (int i = 0; list && i < list->count(); ++i) l << list->item(i)->text();
-            return l;
-        };
-        QCOMPARE(items(1008), (QStringList{"AlliedOther: 1", "AlliedFlak: 5"}));
-        QCOMPARE(items(1009), (QStringList{"AxisFlak: 3", "AxisArmor: 2"}));
+        QCOMPARE(Entries(r->Control(1008)), (QStringList{"AlliedOther: 1", "AlliedFlak: 5"}));
+        QCOMPARE(Entries(r->Control(1009)), (QStringList{"AxisFlak: 3", "AxisArmor: 2"}));
         QCOMPARE(QApplication::focusWidget(), r->Control(1008));
         m_host.CloseModeless(results);
 
@@ -312,10 +330,10 @@ private slots:
         // The menu key and Shift+F10 open it too.
         m_menuChoice = -1;
         m_menuTexts.clear();
-        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_Menu);
+        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
         QCOMPARE(m_menuTexts.size(), 4);
         m_menuTexts.clear();
-        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_F10, Qt::ShiftModifier);
+        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_F10, Qt::ShiftModifier);
         QCOMPARE(m_menuTexts.size(), 4);
 
         // Ids 0x10 to 0x1F open the about box; no other id does.
@@ -328,7 +346,7 @@ private slots:
     }
 
     void escapeAndCloseBoxCancel() {
-        QTest::keyClick(Ctl<QListWidget>(IDC_MISSION_LIST), Qt::Key_Escape);
+        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Escape);
         QVERIFY(m_dlg->HasEnded());
         QCOMPARE(m_dlg->Result(), IDCANCEL);
         Close();

@@ -16,7 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
@@ -95,6 +95,47 @@ ControlText EncodeFromDisplay(const QString& text) {
         }
     }
     return result;
+}
+
+// ---- ListModel ----------------------------------------------------------------------------------
+
+int ListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_published; }
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_published) return {};
+    if (role == Qt::DisplayRole) return ForList(Text(index.row()));
+    return {};
+}
+
+void ListModel::Reset() {
+    beginResetModel();
+    m_entries.clear();
+    m_published = 0;
+    endResetModel();
+}
+
+void ListModel::Insert(int index, const std::string& text) {
+    if (index >= m_published && index == Count()) {
+        m_entries.push_back(text);
+        if (!m_publishQueued) {
+            m_publishQueued = true;
+            QMetaObject::invokeMethod(this, [this] { Publish(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    Publish();
+    beginInsertRows(QModelIndex(), index, index);
+    m_entries.insert(m_entries.begin() + index, text);
+    ++m_published;
+    endInsertRows();
+}
+
+void ListModel::Publish() {
+    m_publishQueued = false;
+    if (Count() == m_published) return;
+    beginInsertRows(QModelIndex(), m_published, Count() - 1);
+    m_published = Count();
+    endInsertRows();
 }
 
 // ---- QtHost -----------------------------------------------------------------------------------
@@ -377,16 +418,17 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& c) {
             return e;
         }
         case ControlKind::ListBox: {
-            auto* l = new QListWidget(this);
+            auto* l = new QListView(this);
+            l->setModel(new ListModel(l));
             l->setSelectionMode(QAbstractItemView::SingleSelection);
+            l->setEditTriggers(QAbstractItemView::NoEditTriggers);
             l->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
             l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            l->setSortingEnabled(false);  // the framework inserts in order itself
             l->setUniformItemSizes(true);
             if (!tabStop) l->setFocusPolicy(Qt::ClickFocus);
             const int id = c.id;
             const bool notify = (c.style & style::LBS_NOTIFY) != 0;
-            connect(l, &QListWidget::itemSelectionChanged, this, [this, id, notify] {
+            connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, id, notify] {
                 // Only a user's change is reported, never the program's own selection.
                 if (notify && !m_programmatic) m_dlg.DispatchCommand(id, Event::SelChange);
             });
@@ -396,7 +438,12 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& c) {
     return new QWidget(this);
 }
 
-QListWidget* QtDialogWindow::List(int id) const { return qobject_cast<QListWidget*>(Control(id)); }
+QListView* QtDialogWindow::List(int id) const { return qobject_cast<QListView*>(Control(id)); }
+
+ListModel* QtDialogWindow::Model(int id) const {
+    QListView* l = List(id);
+    return l ? static_cast<ListModel*>(l->model()) : nullptr;
+}
 
 void QtDialogWindow::SetText(int id, const std::string& text) {
     QWidget* w = Control(id);
@@ -453,56 +500,52 @@ bool QtDialogWindow::GetCheck(int id) const {
 }
 
 void QtDialogWindow::ListReset(int id) {
-    if (auto* l = List(id)) {
+    if (ListModel* m = Model(id)) {
         m_programmatic = true;
-        l->clear();
+        m->Reset();
         m_programmatic = false;
     }
 }
 
 void QtDialogWindow::ListInsert(int id, int index, const std::string& text) {
-    if (auto* l = List(id)) {
+    if (ListModel* m = Model(id)) {
         m_programmatic = true;
-        auto* item = new QListWidgetItem(ForList(text));
-        // The exact bytes go with the entry, unless its text gives them back by itself.
-        if (!IsAscii(text)) item->setData(Qt::UserRole, QByteArray::fromStdString(text));
-        l->insertItem(index, item);
+        m->Insert(index, text);
         m_programmatic = false;
     }
 }
 
 int QtDialogWindow::ListCount(int id) const {
-    auto* l = List(id);
-    return l ? l->count() : 0;
+    ListModel* m = Model(id);
+    return m ? m->Count() : 0;
 }
 
 std::string QtDialogWindow::ListText(int id, int index) const {
-    auto* l = List(id);
-    QListWidgetItem* item = l ? l->item(index) : nullptr;
-    if (item == nullptr) return {};
-    const QVariant bytes = item->data(Qt::UserRole);
-    return bytes.isValid() ? bytes.toByteArray().toStdString() : item->text().toStdString();
+    ListModel* m = Model(id);
+    return (m && index >= 0 && index < m->Count()) ? m->Text(index) : std::string();
 }
 
 void QtDialogWindow::ListSetCurSel(int id, int index) {
-    auto* l = List(id);
-    if (l == nullptr) return;
+    QListView* l = List(id);
+    ListModel* m = Model(id);
+    if (l == nullptr || m == nullptr) return;
     m_programmatic = true;
+    m->Publish();
     if (index < 0) {
-        l->clearSelection();
-        l->setCurrentRow(-1);
+        l->selectionModel()->clear();
     } else {
-        l->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-        l->scrollToItem(l->item(index));
+        const QModelIndex row = m->index(index);
+        l->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        l->scrollTo(row);
     }
     m_programmatic = false;
 }
 
 int QtDialogWindow::ListCurSel(int id) const {
-    auto* l = List(id);
+    QListView* l = List(id);
     if (l == nullptr) return LB_ERR;
-    const QList<QListWidgetItem*> selected = l->selectedItems();
-    return selected.isEmpty() ? LB_ERR : l->row(selected.constFirst());
+    const QModelIndexList selected = l->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? LB_ERR : selected.constFirst().row();
 }
 
 void QtDialogWindow::SetIcon(HICON icon, bool) {
