@@ -186,18 +186,6 @@ TEST_F(BadInput, MissionGoneOrUnreachable) {
     EXPECT_NE(ReadFile(deep + "/deep.mis").find("\t.Callsign  Deep\r\n"), std::string::npos);
 }
 
-// Runs body in a child process as the unprivileged user nobody; returns its exit status.
-int AsNobody(const std::function<bool()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
 TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     // The mission belongs to the player, the folder does not: no temporary file can be made.
@@ -206,7 +194,7 @@ TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
     for (std::string d = prefix.missions(); d.size() >= prefix.root().size(); d = fs::path(d).parent_path())
         ::chmod(d.c_str(), 0755);
-    const int status = AsNobody([&] {
+    const int status = sxtest::RunAsNobody([&] {
         FakeHost h;
         CLauncherDlg d;
         FakeWindow& w = h.Open(d);

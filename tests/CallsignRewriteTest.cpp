@@ -267,20 +267,13 @@ TEST(CallsignChange, PermissionRefusedForAnOrdinaryUser) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     Launcher l(kMission);
     ASSERT_EQ(::chmod(l.prefix.root().c_str(), 0755), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // nobody may read the folder but not change the root-owned mission or its folder.
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    // nobody may read the folder but not change the root-owned mission or its folder.
+    const int status = sxtest::RunAsNobody([&] {
         l.host.messages.clear();
         l.Change("Intruder");
-        const bool ok = l.host.messages.size() == 1 && l.host.messages[0].text == kCannotModify;
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return l.host.messages.size() == 1 && l.host.messages[0].text == kCannotModify;
+    });
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(l.path), kMission);
 }
 

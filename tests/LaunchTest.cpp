@@ -15,6 +15,7 @@
 #include "app/LauncherDlg.h"
 #include "launch/Launch.h"
 #include "platform/fake/FakeHost.h"
+#include "tests/ResultsTableSupport.h"
 #include "tests/TestSupport.h"
 
 using namespace sx;
@@ -25,28 +26,8 @@ namespace {
 
 const char* const kNotLocated = "The selected mission cannot be located\n Vantorra will not be launched";
 
-std::vector<std::string> Split(const std::string& s, char sep) {
-    std::vector<std::string> out;
-    std::stringstream in(s);
-    for (std::string part; std::getline(in, part, sep);) out.push_back(part);
-    return out;
-}
-
-// Sets an environment variable for the life of the object.
-class Env {
-public:
-    Env(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~Env() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1); else ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using sxtest::Env;
+using sxtest::Split;
 
 // A game installation with the substitute game, the main window open on it.
 struct Installation {
@@ -137,14 +118,8 @@ TEST(LaunchMission, TheGameReceivesTheMissionPathInTheGameFolder) {
 TEST(LaunchMission, WaitsForTheGameAndOffersItsResults) {
     Installation inst("vnt.exe", 1.2);
     inst.host.AnswerMessages({IDYES});
-    std::map<int, std::string> edits;
-    std::vector<std::string> allied, axis;
-    inst.host.ScriptDialog(IDD_RESULTS_DIALOG, [&](FakeWindow& w) {
-        for (int id : {IDC_FIGHTER_LOSSES, IDC_BOMBER_LOSSES, IDC_FIGHTERS_BY_PLAYER, IDC_BOMBERS_BY_PLAYER})
-            edits[id] = w.Text(id);
-        allied = w.Items(IDC_ALLIED_LOSSES);
-        axis = w.Items(IDC_AXIS_LOSSES);
-    });
+    sxtest::ShownTable table;
+    sxtest::CaptureResultsTable(inst.host, table);
     inst.wnd->Click(IDC_CAMPAIGN_MISSIONS);  // the table is read from the single missions all the same
     inst.wnd->Click(IDC_LAUNCH_MISSION);
     ASSERT_EQ(inst.host.messages.size(), 1u);
@@ -154,21 +129,7 @@ TEST(LaunchMission, WaitsForTheGameAndOffersItsResults) {
     EXPECT_EQ(inst.host.modalRuns, std::vector<int>{IDD_RESULTS_DIALOG});
 
     // The table shows what the game wrote.
-    const std::string results = ReadFile(inst.prefix.missions() + "/Results.txt");
-    std::vector<std::string> expectAllied, expectAxis;
-    for (std::string line : Split(results, '\n')) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("Fighters: ", 0) == 0) {
-            EXPECT_EQ(edits[IDC_FIGHTER_LOSSES], line.substr(10));
-        }
-        if (line.rfind("Bombers: ", 0) == 0) {
-            EXPECT_EQ(edits[IDC_BOMBER_LOSSES], line.substr(9));
-        }
-        if (line.rfind("Allied", 0) == 0) expectAllied.push_back(line);
-        if (line.rfind("Axis", 0) == 0) expectAxis.push_back(line);
-    }
-    EXPECT_EQ(allied, expectAllied);
-    EXPECT_EQ(axis, expectAxis);
+    sxtest::ExpectTableShowsFile(table, inst.prefix.missions() + "/Results.txt");
 }
 
 TEST(LaunchMission, NothingToLaunch) {
@@ -255,25 +216,23 @@ TEST(LaunchMission, GamesThatEndBadly) {
         Env end("SORTILEX_VNT_END", c.end);
         if (c.staleResults) WriteFile(inst.prefix.missions() + "/Results.txt", junk);
         inst.host.AnswerMessages({IDYES});
-        std::vector<std::string> counts;
-        inst.host.ScriptDialog(IDD_RESULTS_DIALOG, [&](FakeWindow& w) {
-            for (int id : {IDC_FIGHTER_LOSSES, IDC_BOMBER_LOSSES, IDC_FIGHTERS_BY_PLAYER, IDC_BOMBERS_BY_PLAYER})
-                counts.push_back(w.Text(id));
-        });
+        sxtest::ShownTable table;
+        sxtest::CaptureResultsTable(inst.host, table);
         inst.wnd->Click(IDC_LAUNCH_MISSION);
         ASSERT_GE(inst.host.messages.size(), 1u);
         EXPECT_EQ(inst.host.messages[0].text,
                   "Total Mission Time : 00:00:00\nWould you like to view the results table ?");
         if (c.tableMessage.empty()) {
             EXPECT_EQ(inst.host.messages.size(), 1u);
-            EXPECT_EQ(counts.size(), 4u);
+            sxtest::ExpectTableShowsFile(table, inst.prefix.missions() + "/Results.txt");
         } else {
             ASSERT_EQ(inst.host.messages.size(), 2u);
             EXPECT_EQ(inst.host.messages[1].text, c.tableMessage);
-            EXPECT_TRUE(counts.empty()) << "the table never shows";
+            EXPECT_FALSE(table.shown) << "the table never shows";
         }
         if (c.staleResults) {
-            EXPECT_EQ(counts, (std::vector<std::string>{"0", "0", "0", "0"}));
+            EXPECT_EQ(table.counts.at(IDC_FIGHTER_LOSSES), "0");
+            EXPECT_TRUE(table.allied.empty() && table.axis.empty());
         }
         // The launcher carries on: the next launch works.
         EXPECT_FALSE(inst.wnd->Ended());

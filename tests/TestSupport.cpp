@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -82,6 +83,43 @@ FakePrefix::~FakePrefix() {
         ::setenv("WINEPREFIX", m_oldPrefix.c_str(), 1);
     else
         ::unsetenv("WINEPREFIX");
+}
+
+}  // namespace sxtest
+
+namespace sxtest {
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+Env::Env(const char* name, const std::string& value) : m_name(name) {
+    if (const char* old = std::getenv(name)) {
+        m_had = true;
+        m_old = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+}
+
+Env::~Env() {
+    if (m_had)
+        ::setenv(m_name, m_old.c_str(), 1);
+    else
+        ::unsetenv(m_name);
+}
+
+int RunAsNobody(const std::function<bool()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
 }
 
 }  // namespace sxtest

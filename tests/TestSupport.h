@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders, files, and a Wine prefix laid out on disk.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,5 +50,29 @@ private:
 
 // Registry text of an installed game: both values.
 std::string InstalledGameValues();
+
+}  // namespace sxtest
+
+namespace sxtest {
+
+std::vector<std::string> Split(const std::string& text, char separator);
+
+// Sets an environment variable for the life of the object.
+class Env {
+public:
+    Env(const char* name, const std::string& value);
+    ~Env();
+    Env(const Env&) = delete;
+    Env& operator=(const Env&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+// Runs body in a child process as the unprivileged user nobody: root ignores permissions.
+// Returns the child's exit status: 0 when body returned true.
+int RunAsNobody(const std::function<bool()>& body);
 
 }  // namespace sxtest

@@ -4,24 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <map>
-#include <sstream>
 
 #include "app/LauncherDlg.h"
 #include "platform/fake/FakeHost.h"
+#include "tests/ResultsTableSupport.h"
 #include "tests/TestSupport.h"
 
 using namespace sx;
 
 namespace {
 
-std::vector<std::string> Split(const std::string& s, char sep) {
-    std::vector<std::string> out;
-    std::stringstream in(s);
-    for (std::string part; std::getline(in, part, sep);) out.push_back(part);
-    return out;
-}
+using sxtest::Split;
 
 TEST(Wine, RegistryGameStartAndResults) {
     const char* prefix = std::getenv("WINEPREFIX");
@@ -38,14 +31,8 @@ TEST(Wine, RegistryGameStartAndResults) {
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Wine Leader");
 
     host.AnswerMessages({IDYES});
-    std::map<int, std::string> edits;
-    std::vector<std::string> allied, axis;
-    host.ScriptDialog(IDD_RESULTS_DIALOG, [&](FakeWindow& r) {
-        for (int id : {IDC_FIGHTER_LOSSES, IDC_BOMBER_LOSSES, IDC_FIGHTERS_BY_PLAYER, IDC_BOMBERS_BY_PLAYER})
-            edits[id] = r.Text(id);
-        allied = r.Items(IDC_ALLIED_LOSSES);
-        axis = r.Items(IDC_AXIS_LOSSES);
-    });
+    sxtest::ShownTable table;
+    sxtest::CaptureResultsTable(host, table);
     w.Click(IDC_LAUNCH_MISSION);
 
     // The Windows game ran in its folder with the Windows path of the mission.
@@ -59,20 +46,7 @@ TEST(Wine, RegistryGameStartAndResults) {
 
     // Its Results.txt is what the table shows.
     ASSERT_EQ(host.modalRuns, std::vector<int>{IDD_RESULTS_DIALOG});
-    std::vector<std::string> expectAllied, expectAxis;
-    for (std::string line : Split(sxtest::ReadFile(game + "/Data/Missions/Results.txt"), '\n')) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("Fighters: ", 0) == 0) {
-            EXPECT_EQ(edits[IDC_FIGHTER_LOSSES], line.substr(10));
-        }
-        if (line.rfind("BombersByPlayer: ", 0) == 0) {
-            EXPECT_EQ(edits[IDC_BOMBERS_BY_PLAYER], line.substr(17));
-        }
-        if (line.rfind("Allied", 0) == 0) expectAllied.push_back(line);
-        if (line.rfind("Axis", 0) == 0) expectAxis.push_back(line);
-    }
-    EXPECT_EQ(allied, expectAllied);
-    EXPECT_EQ(axis, expectAxis);
+    sxtest::ExpectTableShowsFile(table, game + "/Data/Missions/Results.txt");
 }
 
 }  // namespace
