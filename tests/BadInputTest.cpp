@@ -186,6 +186,12 @@ TEST_F(BadInput, MissionGoneOrUnreachable) {
     EXPECT_NE(ReadFile(deep + "/deep.mis").find("\t.Callsign  Deep\r\n"), std::string::npos);
 }
 
+// Unmounts at the end of a test what the test mounted.
+struct Unmount {
+    std::string dir;
+    ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
+};
+
 TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     // The mission belongs to the player, the folder does not: no temporary file can be made.
@@ -212,10 +218,7 @@ TEST_F(BadInput, FullDiskLeavesTheMissionAlone) {
     sxtest::MakeDirs(disk);
     if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
-    struct Unmount {
-        std::string dir;
-        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
-    } unmount{disk};
+    const Unmount unmount{disk};
     std::string mission = kFirstMission;
     while (mission.size() < 40000) mission += "\t.Waypoint  1000 2000 300\r\n";
     WriteFile(disk + "/full.mis", mission);
@@ -237,10 +240,7 @@ TEST_F(BadInput, ReadOnlyMount) {
     if (::mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
         ::mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
         GTEST_SKIP() << "cannot make a read-only mount here (" << std::strerror(errno) << ")";
-    struct Unmount {
-        std::string dir;
-        ~Unmount() { ::umount2(dir.c_str(), MNT_DETACH); }
-    } unmount{ro};
+    const Unmount unmount{ro};
     FakeWindow& w = host.Open(dlg);
     host.AnswerFileDialog(ro + "/cd.mis");
     w.Click(IDC_CUSTOM_MISSIONS);
