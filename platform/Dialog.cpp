@@ -213,7 +213,9 @@ bool CDialog::OnInitDialog() {
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 void CDialog::OnOK() {
-    if (!UpdateData(true)) return;
+    // The values are pulled for whoever reads them after the run; a value that cannot be taken
+    // (text the code page lacks) does not keep the dialog open.
+    UpdateData(true);
     EndDialog(IDOK);
 }
 

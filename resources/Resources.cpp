@@ -35,7 +35,7 @@ constexpr std::array kMainControls = {
                     kCategoryStyle},
     ControlTemplate{IDC_CUSTOM_MISSIONS, K::RadioButton, "Custom\nMissions", 100, 260, 40, 25,
                     kCategoryStyle},
-    ControlTemplate{IDC_STATIC, K::Label, "Current Callsign :", 145, 237, 54, 8, WS_GROUP},
+    ControlTemplate{IDC_STATIC, K::Label, "Current Callsign :", 145, 237, 54, 8, 0},
     ControlTemplate{IDC_CALLSIGN, K::Edit, "", 200, 235, 130, 12,
                     ES_CENTER | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP},
     ControlTemplate{IDC_CHANGE_CALLSIGN, K::PushButton, "Change", 333, 235, 44, 12, WS_TABSTOP},

@@ -250,15 +250,20 @@ TEST(LauncherWindow, SelectionChangeDiscardsAnUnappliedCallsign) {
     EXPECT_EQ(dlg.m_bReselect, 0);
 }
 
-TEST(LauncherWindow, EscapeCloseBoxAndInitInstanceEndTheRun) {
+TEST(LauncherWindow, EscapeEnterCloseBoxAndInitInstanceEndTheRun) {
     FakePrefix prefix(sxtest::InstalledGameValues());
-    for (int how = 0; how < 2; ++how) {
+    for (int how = 0; how < 3; ++how) {
         FakeHost host;
         CLauncherDlg dlg;
         FakeWindow& w = host.Open(dlg);
-        if (how == 0) w.PressEscape(); else w.CloseBox();
+        // Enter ends the run even with a callsign the code page cannot hold in the field.
+        w.Type(IDC_CALLSIGN, "Pulled ?", false);
+        if (how == 0) w.PressEscape();
+        if (how == 1) w.CloseBox();
+        if (how == 2) w.PressEnter();
         EXPECT_TRUE(w.Ended());
-        EXPECT_EQ(w.ResultCode(), IDCANCEL);
+        EXPECT_EQ(w.ResultCode(), how == 2 ? IDOK : IDCANCEL);
+        EXPECT_EQ(dlg.m_strCallsign, how == 2 ? "Pulled ?" : "");
     }
     // The application object runs the main window modally once and ends the process.
     FakeHost host;
