@@ -5,6 +5,6 @@
 #include "resources/ResourceIds.h"
 
 class CAboutDlg : public sx::CDialog {
-public:
+  public:
     CAboutDlg() : CDialog(sx::IDD_ABOUTBOX) {}
 };

@@ -70,7 +70,9 @@ void CLauncherDlg::OnSysCommand(unsigned id, long param) {
 
 void CLauncherDlg::OnPaint() {}
 
-HICON CLauncherDlg::OnQueryDragIcon() { return m_hIcon; }
+HICON CLauncherDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
 
 void CLauncherDlg::OnSelchangeMissionList() {
     m_bReselect = 0;

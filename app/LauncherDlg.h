@@ -19,7 +19,7 @@ enum MissionCategory : int {
 };
 
 class CLauncherDlg : public sx::CDialog {
-public:
+  public:
     explicit CLauncherDlg(sx::CDialog* parent = nullptr);
     ~CLauncherDlg() override;
 
@@ -56,12 +56,12 @@ public:
     // The text of the selected list entry; empty when nothing is selected.
     std::string SelectedMission() const;
 
-protected:
+  protected:
     void DoDataExchange(sx::CDataExchange* pDX) override;
     std::span<const sx::EventEntry> GetEventTable() const override;
 };
 
 class CLauncherApp : public sx::CWinApp {
-public:
+  public:
     bool InitInstance() override;
 };

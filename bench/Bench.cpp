@@ -89,7 +89,9 @@ void BM_Rewrite(benchmark::State& state) {
     for (auto _ : state) Rewrite(g_dir + "/scan/big.mis");
 }
 void BM_RewriteReference_cp_sync(benchmark::State& state) {
-    for (auto _ : state) Run("cp '" + g_dir + "/scan/big.mis' '" + g_dir + "/copy.mis' && sync '" + g_dir + "/copy.mis'");
+    for (auto _ : state)
+        Run("cp '" + g_dir + "/scan/big.mis' '" + g_dir + "/copy.mis' && sync '" + g_dir +
+            "/copy.mis'");
 }
 void BM_Catalogue(benchmark::State& state) {
     sx::FakeHost host;
@@ -131,7 +133,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
-        std::fprintf(stderr, "usage: Bench --files DIR [benchmark options] | Bench --memory FILE\n");
+        std::fprintf(stderr,
+                     "usage: Bench --files DIR [benchmark options] | Bench --memory FILE\n");
         return 2;
     }
     g_dir = argv[2];

@@ -13,10 +13,14 @@ namespace sx {
 std::optional<std::string> CategoryFolder(int category, const std::string& gameDir,
                                           const std::string& customDir) {
     switch (category) {
-        case kSingleMissions: return gameDir + kSingleMissionsDir;
-        case kCampaignMissions: return gameDir + kCampaignMissionsDir;
-        case kCustomMissions: return customDir;
-        default: return std::nullopt;
+        case kSingleMissions:
+            return gameDir + kSingleMissionsDir;
+        case kCampaignMissions:
+            return gameDir + kCampaignMissionsDir;
+        case kCustomMissions:
+            return customDir;
+        default:
+            return std::nullopt;
     }
 }
 

@@ -6,7 +6,8 @@
 
 namespace sx {
 
-inline constexpr const char* kGameKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe";
+inline constexpr const char* kGameKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe";
 inline constexpr const char* kGameNotDetected = "Vantorra not detected on your machine";
 inline constexpr const char* kNoGameDir = "none";
 inline constexpr const char* kSingleMissionsDir = "\\Data\\Missions";

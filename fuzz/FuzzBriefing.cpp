@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sx::MemorySource src(bytes);
     sx::LineReader reader(src);
     const std::string briefing = sx::ExtractBriefing(reader);
-    if (!sx::StartsWith(briefing, sx::kNoBriefing) && !sx::StartsWith(briefing, sx::kBriefingSeparator))
+    if (!sx::StartsWith(briefing, sx::kNoBriefing) &&
+        !sx::StartsWith(briefing, sx::kBriefingSeparator))
         std::abort();
     if (briefing.find(sx::kSummaryEnd) != std::string::npos &&
         bytes.find(std::string(sx::kSummaryEnd)) == std::string::npos)

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string line;
         size_t taken = 0, reads = 0;
         while (reader.ReadLine(line)) {
-            if (line.find('\n') != std::string::npos || line.find('\x1a') != std::string::npos) std::abort();
+            if (line.find('\n') != std::string::npos || line.find('\x1a') != std::string::npos)
+                std::abort();
             if (line.size() > limit) std::abort();
             taken += line.size();
             if (++reads > bytes.size() + 1) std::abort();  // every read consumes something

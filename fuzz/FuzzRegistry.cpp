@@ -8,8 +8,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string body(reinterpret_cast<const char*>(data), size);
     std::vector<sx::WineRegValue> values;
-    sx::ReadWineRegistryKey(body, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe", values);
+    sx::ReadWineRegistryKey(
+        body, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe", values);
     sx::ReadWineRegistryKey("WINE REGISTRY Version 2\n" + body,
-                            "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe", values);
+                            "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe",
+                            values);
     return 0;
 }

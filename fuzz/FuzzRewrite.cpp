@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A record: line 2 kept, then the two callsign lines.
         const std::string line2 = b + 1 < before.lines.size() ? before.lines[b + 1] : "";
         if (a + 4 > after.lines.size()) std::abort();
-        if (after.lines[a + 1] != line2 || after.lines[a + 2] != callsignLine || after.lines[a + 3] != mpLine)
+        if (after.lines[a + 1] != line2 || after.lines[a + 2] != callsignLine ||
+            after.lines[a + 3] != mpLine)
             std::abort();
         a += 4;
         b += 4;

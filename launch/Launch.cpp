@@ -37,9 +37,11 @@ std::string CannotStartMessage(const os::SpawnResult& r) {
         case os::StartFailure::NotFound:
             return "Vantorra cannot be started:\nvnt.exe was not found in the game folder.";
         case os::StartFailure::NoWine:
-            return "Vantorra cannot be started:\nit is a Windows program, and Wine is not installed.";
+            return "Vantorra cannot be started:\nit is a Windows program, and Wine is not "
+                   "installed.";
         case os::StartFailure::None:
-        case os::StartFailure::Failed: break;
+        case os::StartFailure::Failed:
+            break;
     }
     return "Vantorra cannot be started:\n" + r.message;
 }
@@ -53,7 +55,8 @@ void CLauncherDlg::OnLaunchGame() {
 }
 
 void CLauncherDlg::OnLaunchMission() {
-    const std::string path = MissionPath(m_nCategory, m_strGameDir, m_strCustomDir, SelectedMission());
+    const std::string path =
+        MissionPath(m_nCategory, m_strGameDir, m_strCustomDir, SelectedMission());
     if (!os::PathExists(path)) {
         MessageBox(kMissionNotLocated);
         return;

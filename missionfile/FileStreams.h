@@ -7,20 +7,20 @@
 namespace sx {
 
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(os::InputFile& f) : m_file(f) {}
     long Read(char* buffer, size_t size) override { return m_file.Read(buffer, size); }
 
-private:
+  private:
     os::InputFile& m_file;
 };
 
 class FileSink : public ByteSink {
-public:
+  public:
     explicit FileSink(os::OutputFile& f) : m_file(f) {}
     bool Write(const char* data, size_t size) override { return m_file.Write(data, size); }
 
-private:
+  private:
     os::OutputFile& m_file;
 };
 

@@ -34,7 +34,8 @@ bool LineReader::Fill() {
         if (m_stop != kNone) m_stop -= m_pos;
         m_pos = 0;
     }
-    if (m_buffer.size() < m_end + kChunk) m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kChunk));
+    if (m_buffer.size() < m_end + kChunk)
+        m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kChunk));
     const long n = m_source.Read(m_buffer.data() + m_end, m_buffer.size() - m_end);
     if (n <= 0) {
         m_eof = true;

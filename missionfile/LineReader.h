@@ -16,31 +16,31 @@
 namespace sx {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Up to size bytes: the count, 0 at the end, negative on an error.
     virtual long Read(char* buffer, size_t size) = 0;
 };
 
 class ByteSink {
-public:
+  public:
     virtual ~ByteSink() = default;
     virtual bool Write(const char* data, size_t size) = 0;
 };
 
 // A source over bytes held in memory (tests, and text already read).
 class MemorySource : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::string_view bytes) : m_bytes(bytes) {}
     long Read(char* buffer, size_t size) override;
 
-private:
+  private:
     std::string_view m_bytes;
     size_t m_pos = 0;
 };
 
 class StringSink : public ByteSink {
-public:
+  public:
     bool Write(const char* data, size_t size) override {
         text.append(data, size);
         return true;
@@ -49,7 +49,7 @@ public:
 };
 
 class LineReader {
-public:
+  public:
     static constexpr size_t kMaxPiece = 1023;
     static constexpr size_t kWholeLines = static_cast<size_t>(-1);
 
@@ -74,21 +74,23 @@ public:
     bool StoppedAtControlZ() const { return m_stop != kNone && m_pos >= m_stop; }
     // Called before the reader moves or replaces its buffer, when views it gave out become
     // invalid: a copier that holds on to views hands them on here.
-    void SetBeforeRefill(std::function<bool()> beforeRefill) { m_beforeRefill = std::move(beforeRefill); }
+    void SetBeforeRefill(std::function<bool()> beforeRefill) {
+        m_beforeRefill = std::move(beforeRefill);
+    }
     // After a control-Z: copies the control-Z and every byte after it to the sink unchanged.
     // Returns false on a read or write error.
     bool CopyRemainder(ByteSink& sink);
 
-private:
+  private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     bool Fill();  // reads more; false at the end of the file or on an error
     ByteSource& m_source;
     std::function<bool()> m_beforeRefill;
     size_t m_maxPiece;
     std::string m_buffer;
-    size_t m_pos = 0;      // first unread byte
-    size_t m_end = 0;      // end of the valid bytes
-    size_t m_stop = kNone; // where a control-Z ends the file, if one was read
+    size_t m_pos = 0;       // first unread byte
+    size_t m_end = 0;       // end of the valid bytes
+    size_t m_stop = kNone;  // where a control-Z ends the file, if one was read
     std::string_view m_raw;
     bool m_eof = false;
     bool m_exhausted = false;

@@ -2,8 +2,8 @@
 #include <utility>
 
 #include "app/LauncherDlg.h"
-#include "missionfile/MissionText.h"
 #include "missionfile/FileStreams.h"
+#include "missionfile/MissionText.h"
 #include "platform/Os.h"
 
 using namespace sx;

@@ -6,7 +6,7 @@ namespace {
 
 // The briefing, fed one line at a time.
 class BriefingScan {
-public:
+  public:
     // Returns false once the briefing needs no more lines.
     bool Feed(std::string_view line, bool exhausted) {
         if (!m_inBody) {
@@ -26,7 +26,7 @@ public:
     }
     std::string Take() { return std::move(m_briefing); }
 
-private:
+  private:
     std::string m_briefing{kNoBriefing};
     bool m_inBody = false;
     bool m_noTextYet = true;
@@ -35,7 +35,7 @@ private:
 // The callsign, fed one line at a time: a player line, then the record's line 2 (skipped), then
 // its callsign line.
 class CallsignScan {
-public:
+  public:
     bool Feed(std::string_view line, bool exhausted) {
         if (m_afterPlayer == 0) {
             if (!StartsWith(line, kPlayerLine)) return !exhausted;
@@ -47,8 +47,9 @@ public:
             m_afterPlayer = 2;
             return true;
         }
-        m_callsign = line.size() > kCallsignKey.size() ? std::string(line.substr(kCallsignKey.size()))
-                                                       : std::string();
+        m_callsign = line.size() > kCallsignKey.size()
+                         ? std::string(line.substr(kCallsignKey.size()))
+                         : std::string();
         m_afterPlayer = 0;
         return !exhausted && !m_stopAfterRecord;
     }
@@ -58,7 +59,7 @@ public:
     }
     std::optional<std::string> Take() { return std::move(m_callsign); }
 
-private:
+  private:
     std::optional<std::string> m_callsign;
     int m_afterPlayer = 0;
     bool m_stopAfterRecord = false;
@@ -115,7 +116,9 @@ bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) 
         return ok;
     };
     reader.SetBeforeRefill(flush);
-    auto write = [&](std::string_view text) { return flush() && out.Write(text.data(), text.size()); };
+    auto write = [&](std::string_view text) {
+        return flush() && out.Write(text.data(), text.size());
+    };
     auto writeLine = [&](std::string_view text) { return flush() && WriteLine(out, text); };
 
     std::string_view line;

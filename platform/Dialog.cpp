@@ -13,7 +13,9 @@ IHost* g_host = nullptr;
 CWinApp* g_app = nullptr;
 }  // namespace
 
-void SetHost(IHost* host) { g_host = host; }
+void SetHost(IHost* host) {
+    g_host = host;
+}
 
 IHost& Host() {
     if (g_host == nullptr) std::abort();  // a program without a window system cannot go on
@@ -27,7 +29,9 @@ void CListBox::Attach(CDialog* dlg, int id) {
     m_id = id;
 }
 
-IDialogWindow* CListBox::Wnd() const { return m_pDlg ? m_pDlg->GetWindow() : nullptr; }
+IDialogWindow* CListBox::Wnd() const {
+    return m_pDlg ? m_pDlg->GetWindow() : nullptr;
+}
 
 void CListBox::ResetContent() {
     if (auto* w = Wnd()) w->ListReset(m_id);
@@ -181,7 +185,9 @@ CDialog::CDialog(int templateId, CDialog* parent) : m_nTemplateId(templateId), m
 
 CDialog::~CDialog() = default;
 
-const DialogTemplate* CDialog::Template() const { return FindDialogTemplate(m_nTemplateId); }
+const DialogTemplate* CDialog::Template() const {
+    return FindDialogTemplate(m_nTemplateId);
+}
 
 int CDialog::DoModal() {
     ResetEnded();
@@ -219,7 +225,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 bool CDialog::DispatchCommand(int id, Event event) {
     for (const auto& e : GetEventTable()) {
@@ -284,13 +292,17 @@ std::string CFileDialog::GetFileName() const {
 
 // ---- Application -----------------------------------------------------------------------------
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() {
+    g_app = this;
+}
 
 CWinApp::~CWinApp() {
     if (g_app == this) g_app = nullptr;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
 HICON LoadIcon(int id) {
     const PictureResource* r = FindPicture(id);

@@ -43,7 +43,7 @@ struct ControlText {
 
 // The window of a running dialog, as a host created it. Control ids are those of the template.
 class IDialogWindow {
-public:
+  public:
     virtual ~IDialogWindow() = default;
     virtual void SetText(int id, const std::string& text) = 0;
     virtual ControlText GetText(int id) const = 0;
@@ -81,7 +81,7 @@ struct FileDialogRequest {
 
 // The window system. One host serves the process; tests install the fake one.
 class IHost {
-public:
+  public:
     virtual ~IHost() = default;
     // Creates the dialog's window, calls OnInitDialog and returns when the dialog has ended.
     virtual int RunModal(CDialog& dlg) = 0;
@@ -100,8 +100,9 @@ IHost& Host();
 
 // One exchange between a dialog's members and its controls.
 class CDataExchange {
-public:
-    CDataExchange(CDialog* dlg, bool saveAndValidate) : m_pDlg(dlg), m_bSaveAndValidate(saveAndValidate) {}
+  public:
+    CDataExchange(CDialog* dlg, bool saveAndValidate)
+        : m_pDlg(dlg), m_bSaveAndValidate(saveAndValidate) {}
     CDialog* m_pDlg;
     bool m_bSaveAndValidate;  // true: pull from the controls into the members
     // Set when a pulled value could not be taken (text the code page lacks, not a number).
@@ -114,7 +115,7 @@ public:
 };
 
 class CListBox {
-public:
+  public:
     void Attach(CDialog* dlg, int id);
     bool IsAttached() const { return m_pDlg != nullptr; }
     int GetDlgCtrlID() const { return m_id; }
@@ -131,7 +132,7 @@ public:
     int GetCount() const;
     std::string GetText(int index) const;
 
-private:
+  private:
     IDialogWindow* Wnd() const;
     CDialog* m_pDlg = nullptr;
     int m_id = 0;
@@ -178,7 +179,7 @@ EventEntry OnQueryDragIconEvent(HICON (D::*h)()) {
 }
 
 class CDialog {
-public:
+  public:
     explicit CDialog(int templateId, CDialog* parent = nullptr);
     virtual ~CDialog();
     CDialog(const CDialog&) = delete;
@@ -211,9 +212,12 @@ public:
     CDialog* Parent() const { return m_pParent; }
     bool HasEnded() const { return m_bEnded; }
     int Result() const { return m_nResult; }
-    void ResetEnded() { m_bEnded = false; m_nResult = 0; }
+    void ResetEnded() {
+        m_bEnded = false;
+        m_nResult = 0;
+    }
 
-private:
+  private:
     int m_nTemplateId;
     CDialog* m_pParent;
     IDialogWindow* m_pWnd = nullptr;
@@ -222,7 +226,7 @@ private:
 };
 
 class CFileDialog {
-public:
+  public:
     CFileDialog(bool openFileDialog, const char* defExt, const char* fileName, unsigned flags,
                 const char* filter, CDialog* parent = nullptr);
     int DoModal();
@@ -236,7 +240,7 @@ public:
         unsigned Flags = 0;
     } m_ofn;
 
-private:
+  private:
     FileDialogRequest m_request;
     std::string m_strPathName;
 };
@@ -244,7 +248,7 @@ private:
 // The application object: one per process. InitInstance runs the program; returning false ends
 // the process without a message loop of its own.
 class CWinApp {
-public:
+  public:
     CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;

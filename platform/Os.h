@@ -52,7 +52,7 @@ struct FileIdentity {
 };
 
 class InputFile {
-public:
+  public:
     InputFile() = default;
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -66,14 +66,14 @@ public:
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
-private:
+  private:
     int m_fd = -1;
     std::string m_path;
 };
 
 // Buffered output whose every step is checked.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -87,7 +87,7 @@ public:
     bool Close();
     int Error() const { return m_err; }
 
-private:
+  private:
     bool WriteOut(const char* data, size_t size);
     int m_fd = -1;
     int m_err = 0;
@@ -121,14 +121,14 @@ ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& temp
 // Values of one key of HKEY_LOCAL_MACHINE, read as single-byte text. On Wine the key is read
 // from the prefix's system.reg; the 32-bit view (Wow6432Node) is looked at second.
 class RegistryKey {
-public:
+  public:
     // False when the key does not exist or the registry cannot be read.
     bool OpenMachineKey(const std::string& subKey);
     // An empty name is the key's unnamed value. False when there is no such value.
     bool QueryValue(const std::string& name, std::string& value) const;
     void Close();
 
-private:
+  private:
     bool m_open = false;
     std::vector<std::pair<std::string, std::string>> m_values;
 };

@@ -9,11 +9,16 @@ unsigned char FoldCase(unsigned char c) {
     // Latin-1 capitals, except the multiplication sign.
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
     switch (c) {
-        case 0x8A: return 0x9A;  // S caron
-        case 0x8C: return 0x9C;  // OE
-        case 0x8E: return 0x9E;  // Z caron
-        case 0x9F: return 0xFF;  // Y diaeresis
-        default: return c;
+        case 0x8A:
+            return 0x9A;  // S caron
+        case 0x8C:
+            return 0x9C;  // OE
+        case 0x8E:
+            return 0x9E;  // Z caron
+        case 0x9F:
+            return 0xFF;  // Y diaeresis
+        default:
+            return c;
     }
 }
 
@@ -22,7 +27,8 @@ namespace {
 const std::array<unsigned char, 256>& FoldTable() {
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
-        for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = FoldCase(static_cast<unsigned char>(c));
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = FoldCase(static_cast<unsigned char>(c));
         return t;
     }();
     return table;
@@ -47,21 +53,25 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
+    return text.size() >= prefix.size() &&
+           CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
 std::string FoldedKey(std::string_view text) {
     const auto& fold = FoldTable();
     std::string key(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i) key[i] = static_cast<char>(fold[static_cast<unsigned char>(text[i])]);
+    for (size_t i = 0; i < text.size(); ++i)
+        key[i] = static_cast<char>(fold[static_cast<unsigned char>(text[i])]);
     return key;
 }
 
 bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
     // The usual pattern, "*.ext": a test of the name's end.
-    if (pattern.size() > 1 && pattern[0] == '*' && pattern.find_first_of("*?", 1) == std::string_view::npos) {
+    if (pattern.size() > 1 && pattern[0] == '*' &&
+        pattern.find_first_of("*?", 1) == std::string_view::npos) {
         const std::string_view tail = pattern.substr(1);
-        return name.size() >= tail.size() && EqualsNoCase(name.substr(name.size() - tail.size()), tail);
+        return name.size() >= tail.size() &&
+               EqualsNoCase(name.substr(name.size() - tail.size()), tail);
     }
     // Iterative matcher with one backtracking point for the last '*'.
     size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;

@@ -68,14 +68,30 @@ std::optional<std::u16string> ParseEscaped(std::string_view s, size_t& i, char c
         if (i >= s.size()) return std::nullopt;
         const char e = s[i++];
         switch (e) {
-            case 'a': out += u'\a'; break;
-            case 'b': out += u'\b'; break;
-            case 'e': out += u'\x1b'; break;
-            case 'f': out += u'\f'; break;
-            case 'n': out += u'\n'; break;
-            case 'r': out += u'\r'; break;
-            case 't': out += u'\t'; break;
-            case 'v': out += u'\v'; break;
+            case 'a':
+                out += u'\a';
+                break;
+            case 'b':
+                out += u'\b';
+                break;
+            case 'e':
+                out += u'\x1b';
+                break;
+            case 'f':
+                out += u'\f';
+                break;
+            case 'n':
+                out += u'\n';
+                break;
+            case 'r':
+                out += u'\r';
+                break;
+            case 't':
+                out += u'\t';
+                break;
+            case 'v':
+                out += u'\v';
+                break;
             case 'x': {
                 // Up to four hex digits, as many as there are.
                 uint32_t v = 0;

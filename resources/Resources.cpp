@@ -19,9 +19,9 @@ constexpr std::array kMainControls = {
     ControlTemplate{IDC_STATIC, K::Frame, "", 7, 7, 380, 48, SS_ETCHEDFRAME},
     ControlTemplate{IDC_STATIC, K::Frame, "", 7, 62, 380, 231, SS_ETCHEDFRAME},
     ControlTemplate{IDC_MISSION_LIST, K::ListBox, "", 16, 78, 124, 177, kListStyle | LBS_SORT},
-    ControlTemplate{IDC_BRIEFING, K::Edit, "", 145, 78, 231, 152,
-                    ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_BORDER |
-                        WS_TABSTOP},
+    ControlTemplate{
+        IDC_BRIEFING, K::Edit, "", 145, 78, 231, 152,
+        ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL | WS_BORDER | WS_TABSTOP},
     ControlTemplate{IDC_STATIC, K::Label, "Mission Briefing", 146, 66, 50, 8, 0},
     ControlTemplate{IDC_STATIC, K::Label, "Available Missions", 19, 66, 58, 8, 0},
     ControlTemplate{IDC_STATIC, K::Picture, "132", 13, 11, 368, 39, SS_BITMAP},
@@ -44,8 +44,8 @@ constexpr std::array kMainControls = {
 constexpr std::array kAboutControls = {
     ControlTemplate{IDC_STATIC, K::Icon, "128", 11, 17, 20, 20, SS_ICON},
     ControlTemplate{IDC_STATIC, K::Label, "Sortilex\nVersion 2.1", 55, 10, 65, 20, 0},
-    ControlTemplate{IDC_STATIC, K::Label, "Copyright (C) 2026\nThe Sortilex developers", 55, 30,
-                    88, 18, 0},
+    ControlTemplate{IDC_STATIC, K::Label, "Copyright (C) 2026\nThe Sortilex developers", 55, 30, 88,
+                    18, 0},
     ControlTemplate{IDOK_CONTROL, K::PushButton, "OK", 142, 7, 32, 14,
                     BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
 };
@@ -70,8 +70,10 @@ constexpr const char* kFont = "MS Sans Serif";
 const std::array kDialogs = {
     DialogTemplate{IDD_LAUNCHER_DIALOG, "Sortilex v2.1", 394, 300, kFont, 8,
                    kDialogStyle | WS_MINIMIZEBOX, WS_EX_APPWINDOW, kMainControls},
-    DialogTemplate{IDD_ABOUTBOX, "Info \xFC" "ber Sortilex", 181, 61, kFont, 8, kDialogStyle, 0,
-                   kAboutControls},
+    DialogTemplate{IDD_ABOUTBOX,
+                   "Info \xFC"
+                   "ber Sortilex",
+                   181, 61, kFont, 8, kDialogStyle, 0, kAboutControls},
     DialogTemplate{IDD_RESULTS_DIALOG, "Results Table", 256, 177, kFont, 8, kDialogStyle, 0,
                    kResultsControls},
 };
@@ -95,7 +97,9 @@ const PictureResource* FindPicture(int id) {
 }
 
 std::string LoadResString(int id) {
-    if (id == IDS_ABOUTBOX) return "Inf&o \xFC" "ber Sortilex...";
+    if (id == IDS_ABOUTBOX)
+        return "Inf&o \xFC"
+               "ber Sortilex...";
     return {};
 }
 

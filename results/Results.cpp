@@ -64,7 +64,8 @@ void ReadResults(LineReader& reader, ResultsTable& table) {
             if (StartsWith(line, k.key)) {
                 // One character (a blank in the game's files) separates key and value.
                 const size_t skip = k.key.size() + 1;
-                table.*k.member = ParseCount(line.size() > skip ? std::string_view(line).substr(skip) : "");
+                table.*k.member =
+                    ParseCount(line.size() > skip ? std::string_view(line).substr(skip) : "");
                 counted = true;
                 break;
             }

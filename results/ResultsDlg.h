@@ -7,7 +7,7 @@
 #include "resources/ResourceIds.h"
 
 class CResultsDlg : public sx::CDialog {
-public:
+  public:
     explicit CResultsDlg(sx::CDialog* parent = nullptr);
     ~CResultsDlg() override;
 
@@ -19,7 +19,7 @@ public:
     int m_nBombersByPlayer = 0;
     int m_nFightersByPlayer = 0;
 
-protected:
+  protected:
     void DoDataExchange(sx::CDataExchange* pDX) override;
     bool OnInitDialog() override;
 };

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
-#include <cstring>
 #include <random>
 
 #include "app/LauncherDlg.h"
@@ -29,13 +29,16 @@ namespace {
 const std::string kNotFound = "Mission file not found";
 const std::string kNoBriefing = "No Briefing available for this mission";
 const std::string kCannotModify =
-    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and not on a CD";
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
+    "not on a CD";
 const std::string kLeftUnchanged =
     "The new callsign could not be written.\nThe mission file has been left unchanged.";
-const std::string kNotLocated = "The selected mission cannot be located\n Vantorra will not be launched";
+const std::string kNotLocated =
+    "The selected mission cannot be located\n Vantorra will not be launched";
 const std::string kFirst = "first.mis";  // a sound mission listed before the case's own
 const std::string kFirstMission =
-    ".MissionSummary\r\nSound.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\nx\r\n\t.Callsign  Before\r\n\t.MPCallsign  Before\r\n";
+    ".MissionSummary\r\nSound.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\nx\r\n\t.Callsign  "
+    "Before\r\n\t.MPCallsign  Before\r\n";
 
 std::string Junk(size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -57,14 +60,14 @@ struct Row {
     const char* what;
     std::string name;
     std::function<void(const std::string& path)> make;
-    std::string briefing;        // shown when the case is selected
-    std::string callsign;        // shown then (the sound mission's when the case has none)
-    std::string changeMessage;   // what "Change" says ("" for nothing)
+    std::string briefing;       // shown when the case is selected
+    std::string callsign;       // shown then (the sound mission's when the case has none)
+    std::string changeMessage;  // what "Change" says ("" for nothing)
     std::function<std::string(const std::string& before)> afterChange;  // the file after "Change"
 };
 
 class BadInput : public ::testing::Test {
-protected:
+  protected:
     sxtest::FakePrefix prefix{sxtest::InstalledGameValues()};
     FakeHost host;
     CLauncherDlg dlg;
@@ -74,41 +77,49 @@ TEST_F(BadInput, MissionFiles) {
     const std::string big(64u << 20, 'x');
     const std::string utf16 = [] {
         std::string s = "\xff\xfe";
-        for (char c : std::string(".MissionSummary\r\nHi\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n")) s += c, s += '\0';
+        for (char c : std::string(".MissionSummary\r\nHi\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n"))
+            s += c, s += '\0';
         return s;
     }();
     auto rewritten = [](const std::string& before) { return Copied(before, "Typed"); };
     const Row rows[] = {
-        {"binary junk", "junk.mis", [](auto& p) { WriteFile(p, Junk(100000, 7)); }, kNoBriefing, "Before", "", rewritten},
+        {"binary junk", "junk.mis", [](auto& p) { WriteFile(p, Junk(100000, 7)); }, kNoBriefing,
+         "Before", "", rewritten},
         {"NUL bytes", "nul.mis",
          [](auto& p) { WriteFile(p, "\t.IsPlayer\n\0\n\t.Callsign  A\0B\n\t.MPCallsign  A\n"s); },
          kNoBriefing, std::string("A\0B", 3), "", rewritten},
-        {"64 MiB single line", "long.mis", [&](auto& p) { WriteFile(p, big); }, kNoBriefing, "Before", "", rewritten},
+        {"64 MiB single line", "long.mis", [&](auto& p) { WriteFile(p, big); }, kNoBriefing,
+         "Before", "", rewritten},
         {"CR-only line ends", "cr.mis",
-         [](auto& p) { WriteFile(p, ".MissionSummary\rText\r.EndMissionSummary\r\t.IsPlayer\rx\r\t.Callsign  C\r"); },
+         [](auto& p) {
+             WriteFile(
+                 p, ".MissionSummary\rText\r.EndMissionSummary\r\t.IsPlayer\rx\r\t.Callsign  C\r");
+         },
          kNoBriefing, "Before", "", rewritten},
-        {"UTF-16 file", "utf16.mis", [&](auto& p) { WriteFile(p, utf16); }, kNoBriefing, "Before", "", rewritten},
-        {"empty file", "empty.mis", [](auto& p) { WriteFile(p, ""); }, kNoBriefing, "Before", "", rewritten},
-        {"folder named like a mission", "folder.mis", [](auto& p) { fs::create_directory(p); }, kNotFound, "Before",
-         kCannotModify, nullptr},
+        {"UTF-16 file", "utf16.mis", [&](auto& p) { WriteFile(p, utf16); }, kNoBriefing, "Before",
+         "", rewritten},
+        {"empty file", "empty.mis", [](auto& p) { WriteFile(p, ""); }, kNoBriefing, "Before", "",
+         rewritten},
+        {"folder named like a mission", "folder.mis", [](auto& p) { fs::create_directory(p); },
+         kNotFound, "Before", kCannotModify, nullptr},
         {"symbolic-link loop", "loop.mis",
          [](auto& p) {
              fs::create_symlink("loop2.lnk", p);
              fs::create_symlink("loop.mis", fs::path(p).parent_path() / "loop2.lnk");
          },
          kNotFound, "Before", kCannotModify, nullptr},
-        {"dangling link", "dangling.mis", [](auto& p) { fs::create_symlink("nowhere.mis", p); }, kNotFound, "Before",
-         kCannotModify, nullptr},
-        {"left-behind temporary file", "SXTempMission.mis", [](auto& p) { WriteFile(p, kFirstMission); },
+        {"dangling link", "dangling.mis", [](auto& p) { fs::create_symlink("nowhere.mis", p); },
+         kNotFound, "Before", kCannotModify, nullptr},
+        {"left-behind temporary file", "SXTempMission.mis",
+         [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.", "Before", "", rewritten},
+        {"quotes and blanks", "a \"quoted\" it's.mis", [](auto& p) { WriteFile(p, kFirstMission); },
          "\r\r\nSound.", "Before", "", rewritten},
-        {"quotes and blanks", "a \"quoted\" it's.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
-         "Before", "", rewritten},
-        {"line feed in the name", "line\nfeed.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
-         "Before", "", rewritten},
-        {"non-UTF-8 name", "\xff\xfe caf\xe9.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
-         "Before", "", rewritten},
-        {"backslash in the name", "back\\slash.mis", [](auto& p) { WriteFile(p, kFirstMission); }, "\r\r\nSound.",
-         "Before", "", rewritten},
+        {"line feed in the name", "line\nfeed.mis", [](auto& p) { WriteFile(p, kFirstMission); },
+         "\r\r\nSound.", "Before", "", rewritten},
+        {"non-UTF-8 name", "\xff\xfe caf\xe9.mis", [](auto& p) { WriteFile(p, kFirstMission); },
+         "\r\r\nSound.", "Before", "", rewritten},
+        {"backslash in the name", "back\\slash.mis", [](auto& p) { WriteFile(p, kFirstMission); },
+         "\r\r\nSound.", "Before", "", rewritten},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -150,7 +161,8 @@ TEST_F(BadInput, MissionFiles) {
             const std::string n = e.path().filename().string();
             EXPECT_TRUE(n == kFirst || n == row.name || n == "loop2.lnk") << "left behind: " << n;
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "bounded time";
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60))
+            << "bounded time";
     }
 }
 
@@ -198,7 +210,8 @@ TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
     const std::string path = prefix.missions() + "/mine.mis";
     WriteFile(path, kFirstMission);
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-    for (std::string d = prefix.missions(); d.size() >= prefix.root().size(); d = fs::path(d).parent_path())
+    for (std::string d = prefix.missions(); d.size() >= prefix.root().size();
+         d = fs::path(d).parent_path())
         ::chmod(d.c_str(), 0755);
     const int status = sxtest::RunAsNobody([&] {
         FakeHost h;
@@ -206,7 +219,8 @@ TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
         FakeWindow& w = h.Open(d);
         w.Type(IDC_CALLSIGN, "Intruder");
         w.Click(IDC_CHANGE_CALLSIGN);
-        return h.messages.size() == 1 && h.messages[0].text == kLeftUnchanged && w.Text(IDC_CALLSIGN) == "Before";
+        return h.messages.size() == 1 && h.messages[0].text == kLeftUnchanged &&
+               w.Text(IDC_CALLSIGN) == "Before";
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(path), kFirstMission);
@@ -253,10 +267,12 @@ TEST_F(BadInput, ReadOnlyMount) {
 }
 
 TEST_F(BadInput, RegistryFiles) {
-    const std::string key = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n";
+    const std::string key =
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n";
     std::string huge = "WINE REGISTRY Version 2\n";
     for (int i = 0; i < 200000; ++i)
-        huge += "[Software\\\\Vendor" + std::to_string(i) + "\\\\Product] 1\n\"Value\"=\"" + std::string(40, 'v') + "\"\n";
+        huge += "[Software\\\\Vendor" + std::to_string(i) + "\\\\Product] 1\n\"Value\"=\"" +
+                std::string(40, 'v') + "\"\n";
     huge += key + "\"Path\"=\"C:\\\\Huge\"\n";
     const struct {
         const char* what;
@@ -265,7 +281,8 @@ TEST_F(BadInput, RegistryFiles) {
     } rows[] = {
         {"garbage", Junk(50000, 3), "none"},
         {"truncated header", "WINE REGIS", "none"},
-        {"truncated in the key's value", "WINE REGISTRY Version 2\n" + key + "\"Path\"=\"C:\\\\Ga", ""},
+        {"truncated in the key's value", "WINE REGISTRY Version 2\n" + key + "\"Path\"=\"C:\\\\Ga",
+         ""},
         {"huge", huge, "C:\\Huge"},
     };
     for (const auto& row : rows) {

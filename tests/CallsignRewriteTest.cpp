@@ -27,11 +27,13 @@ using sxtest::WriteFile;
 namespace {
 
 const char* const kCannotModify =
-    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and not on a CD";
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
+    "not on a CD";
 const char* const kLeftUnchanged =
     "The new callsign could not be written.\nThe mission file has been left unchanged.";
 const char* const kBadCallsign =
-    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe mission "
+    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
+    "mission "
     "file has been left unchanged.";
 
 std::string Copy(const std::string& in, const std::string& callsign) {
@@ -47,13 +49,12 @@ TEST(CallsignCopy, Records) {
         const char* what;
         std::string in, callsign, out;
     } cases[] = {
-        {"one record",
-         "A\n\t.IsPlayer\n\t.Skill 2\n\t.Callsign  Old\n\t.MPCallsign  Other\nZ\n", "New",
+        {"one record", "A\n\t.IsPlayer\n\t.Skill 2\n\t.Callsign  Old\n\t.MPCallsign  Other\nZ\n",
+         "New",
          "A\r\n\t.IsPlayer\r\n\t.Skill 2\r\n\t.Callsign  New\r\n\t.MPCallsign  New\r\nZ\r\n"},
         {"empty callsign", "\t.IsPlayer\nx\n\t.Callsign  Old\n\t.MPCallsign  Old\n", "",
          "\t.IsPlayer\r\nx\r\n\t.Callsign  \r\n\t.MPCallsign  \r\n"},
-        {"two records",
-         "\t.IsPlayer\na\nc\nm\n-\n\t.IsPlayer\nb\nc\nm\n", "Two",
+        {"two records", "\t.IsPlayer\na\nc\nm\n-\n\t.IsPlayer\nb\nc\nm\n", "Two",
          "\t.IsPlayer\r\na\r\n\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n-\r\n\t.IsPlayer\r\nb\r\n"
          "\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n"},
         {"trailing blanks kept", "\t.IsPlayer\nx\nc\nm\n", "Bob  ",
@@ -62,11 +63,18 @@ TEST(CallsignCopy, Records) {
         {"record cut short by the end", "a\n\t.IsPlayer\n", "X",
          "a\r\n\t.IsPlayer\r\n\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
         {"long lines stay whole", longLine + "\n\t.IsPlayer\n" + longLine + "\nc\nm\n", "X",
-         longLine + "\r\n\t.IsPlayer\r\n" + longLine + "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
+         longLine + "\r\n\t.IsPlayer\r\n" + longLine +
+             "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
         {"bytes after a control-Z kept",
          "\t.IsPlayer\nx\nc\nm\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff", "X",
-         "\t.IsPlayer\r\nx\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff"},
-        {"control-Z at a line start", "a\n\x1a" "b", "X", "a\r\n\x1a" "b"},
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  X\r\n\t.MPCallsign  "
+         "X\r\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff"},
+        {"control-Z at a line start",
+         "a\n\x1a"
+         "b",
+         "X",
+         "a\r\n\x1a"
+         "b"},
         {"lone CR and NUL kept", std::string("a\rb\0c\n", 6), "X", std::string("a\rb\0c\r\n", 7)},
     };
     for (const auto& c : cases) {
@@ -110,7 +118,8 @@ TEST(CallsignChange, RewritesTheFileAndReadsItBack) {
     l.Change("Red Leader");
     EXPECT_TRUE(l.host.messages.empty());
     const std::string expected =
-        ".Mission\r\n.MissionSummary\r\nFly.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  2\r\n"
+        ".Mission\r\n.MissionSummary\r\nFly.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  "
+        "2\r\n"
         "\t.Callsign  Red Leader\r\n\t.MPCallsign  Red Leader\r\n.End\r\n";
     EXPECT_EQ(ReadFile(l.path), expected);
     EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Red Leader");
@@ -212,8 +221,8 @@ TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
         FileOp op;
         bool attributeStep;  // the failure is the attribute step's own message
     } cases[] = {
-        {FileOp::Open, false},  {FileOp::Read, false},  {FileOp::Write, false},
-        {FileOp::Flush, false}, {FileOp::Fsync, false}, {FileOp::Close, false},
+        {FileOp::Open, false},  {FileOp::Read, false},   {FileOp::Write, false},
+        {FileOp::Flush, false}, {FileOp::Fsync, false},  {FileOp::Close, false},
         {FileOp::Chmod, false}, {FileOp::Rename, false}, {FileOp::Chmod, true},
     };
     for (const auto& c : cases) {
@@ -236,12 +245,14 @@ TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
         });
         l.Change("Never");
         os::SetFaultHook(nullptr);
-        const std::string what = std::string(os::FileOpName(c.op)) + (c.attributeStep ? " (attributes)" : "");
+        const std::string what =
+            std::string(os::FileOpName(c.op)) + (c.attributeStep ? " (attributes)" : "");
         EXPECT_TRUE(failed) << what;
         EXPECT_EQ(ReadFile(l.path), kMission) << what;
         EXPECT_TRUE(l.Leftovers().empty()) << what;
         ASSERT_EQ(l.host.messages.size(), 1u) << what;
-        EXPECT_EQ(l.host.messages[0].text, c.attributeStep ? kCannotModify : kLeftUnchanged) << what;
+        EXPECT_EQ(l.host.messages[0].text, c.attributeStep ? kCannotModify : kLeftUnchanged)
+            << what;
         EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Old One") << what;
     }
 }
@@ -309,7 +320,8 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
     }
     EXPECT_EQ(kills, rounds);
     EXPECT_GT(midRewrite, rounds / 4) << "too few kills landed inside a rewrite to prove anything";
-    std::printf("%d kills, %d of them inside a rewrite; the mission was whole every time\n", kills, midRewrite);
+    std::printf("%d kills, %d of them inside a rewrite; the mission was whole every time\n", kills,
+                midRewrite);
 }
 
 TEST(CallsignChange, TwoProcessesAtOnceLeaveACompleteFile) {
@@ -343,7 +355,8 @@ TEST(CallsignChange, TwoProcessesAtOnceLeaveACompleteFile) {
             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
         }
         const std::string now = ReadFile(l.path);
-        ASSERT_TRUE(now == withA || now == withB) << "round " << round << ": " << now.size() << " bytes";
+        ASSERT_TRUE(now == withA || now == withB)
+            << "round " << round << ": " << now.size() << " bytes";
         ASSERT_TRUE(l.Leftovers().empty()) << "round " << round;
     }
 }

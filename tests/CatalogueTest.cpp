@@ -21,11 +21,15 @@ std::string Cwd() {
     return ::getcwd(buf, sizeof buf) ? std::filesystem::canonical(buf).string() : std::string();
 }
 
-std::string Canon(const std::string& p) { return std::filesystem::canonical(p).string(); }
+std::string Canon(const std::string& p) {
+    return std::filesystem::canonical(p).string();
+}
 
 std::string Mission(const std::string& briefing, const std::string& callsign) {
-    return ".MissionSummary\r\n" + briefing + "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n"
-           "\t.Callsign  " + callsign + "\r\n\t.MPCallsign  " + callsign + "\r\n";
+    return ".MissionSummary\r\n" + briefing +
+           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n"
+           "\t.Callsign  " +
+           callsign + "\r\n\t.MPCallsign  " + callsign + "\r\n";
 }
 
 using Items = std::vector<std::string>;
@@ -80,7 +84,7 @@ TEST(Catalogue, CategoryFolders) {
         std::optional<std::string> folder;
     } cases[] = {
         {0, "G\\Data\\Missions"}, {1, "G\\Data\\Campaigns"}, {2, "D:\\My Missions"},
-        {3, std::nullopt},         {-1, std::nullopt},
+        {3, std::nullopt},        {-1, std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CategoryFolder(c.category, "G", "D:\\My Missions"), c.folder) << c.category;
@@ -108,7 +112,9 @@ TEST(Catalogue, OpeningListsSingleMissionsSortedWithoutRegardToCase) {
     // The menu entry and the icons.
     ASSERT_EQ(w.menu.size(), 2u);
     EXPECT_EQ(w.menu[0].second, "");
-    EXPECT_EQ(w.menu[1], (std::pair<unsigned, std::string>{0x10, "Inf&o \xFC" "ber Sortilex..."}));
+    EXPECT_EQ(w.menu[1], (std::pair<unsigned, std::string>{0x10,
+                                                           "Inf&o \xFC"
+                                                           "ber Sortilex..."}));
     EXPECT_NE(w.bigIcon, nullptr);
     EXPECT_EQ(w.bigIcon, w.smallIcon);
 }

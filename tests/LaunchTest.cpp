@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "app/LauncherDlg.h"
@@ -24,7 +24,8 @@ using sxtest::WriteFile;
 
 namespace {
 
-const char* const kNotLocated = "The selected mission cannot be located\n Vantorra will not be launched";
+const char* const kNotLocated =
+    "The selected mission cannot be located\n Vantorra will not be launched";
 
 using sxtest::Env;
 using sxtest::Split;
@@ -32,7 +33,8 @@ using sxtest::Split;
 // A game installation with the substitute game, the main window open on it.
 struct Installation {
     explicit Installation(const std::string& exeName = "vnt.exe", double seconds = 0)
-        : log(logDir / "game.log"), logEnv("SORTILEX_VNT_LOG", log),
+        : log(logDir / "game.log"),
+          logEnv("SORTILEX_VNT_LOG", log),
           secondsEnv("SORTILEX_VNT_SECONDS", std::to_string(seconds)) {
         if (!exeName.empty())
             std::filesystem::copy_file(SORTILEX_SUBSTITUTE_GAME, prefix.game() + "/" + exeName);
@@ -43,7 +45,8 @@ struct Installation {
     // Each logged run: working folder, then the arguments.
     std::vector<std::vector<std::string>> Runs() const {
         std::vector<std::vector<std::string>> runs;
-        for (const std::string& line : Split(ReadFile(log), '\n')) runs.push_back(Split(line, '\t'));
+        for (const std::string& line : Split(ReadFile(log), '\n'))
+            runs.push_back(Split(line, '\t'));
         return runs;
     }
     sxtest::FakePrefix prefix{sxtest::InstalledGameValues()};
@@ -55,15 +58,17 @@ struct Installation {
     FakeWindow* wnd = nullptr;
 };
 
-std::string Canon(const std::string& p) { return std::filesystem::canonical(p).string(); }
+std::string Canon(const std::string& p) {
+    return std::filesystem::canonical(p).string();
+}
 
 TEST(MissionTime, Texts) {
     const struct {
         int64_t seconds;
         const char* text;
     } cases[] = {
-        {0, "Total Mission Time : 00:00:00"},  {59, "Total Mission Time : 00:00:59"},
-        {3725, "Total Mission Time : 01:02:05"}, {86399, "Total Mission Time : 23:59:59"},
+        {0, "Total Mission Time : 00:00:00"},     {59, "Total Mission Time : 00:00:59"},
+        {3725, "Total Mission Time : 01:02:05"},  {86399, "Total Mission Time : 23:59:59"},
         {90180, "Total Mission Time : 25:03:00"}, {-5, "Total Mission Time : 00:00:00"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatMissionTime(c.seconds), c.text) << c.seconds;
@@ -81,7 +86,8 @@ TEST(MissionPath, Categories) {
         {7, "", "x.mis", "x.mis"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(MissionPath(c.category, "C:\\Games\\V", c.customDir, c.name), c.path) << c.category;
+        EXPECT_EQ(MissionPath(c.category, "C:\\Games\\V", c.customDir, c.name), c.path)
+            << c.category;
 }
 
 TEST(LaunchMission, TheGameReceivesTheMissionPathInTheGameFolder) {
@@ -104,7 +110,8 @@ TEST(LaunchMission, TheGameReceivesTheMissionPathInTheGameFolder) {
         inst.wnd->Click(IDC_LAUNCH_MISSION);
         const auto logged = inst.Runs();
         ASSERT_EQ(logged.size(), ++runs);
-        EXPECT_EQ(logged.back(), (std::vector<std::string>{Canon(inst.prefix.game()), "vnt.exe", "-m", c.path}));
+        EXPECT_EQ(logged.back(),
+                  (std::vector<std::string>{Canon(inst.prefix.game()), "vnt.exe", "-m", c.path}));
         ASSERT_EQ(inst.host.messages.size(), 1u);
         EXPECT_EQ(inst.host.messages[0].text,
                   "Total Mission Time : 00:00:00\nWould you like to view the results table ?");
@@ -120,7 +127,8 @@ TEST(LaunchMission, WaitsForTheGameAndOffersItsResults) {
     inst.host.AnswerMessages({IDYES});
     sxtest::ShownTable table;
     sxtest::CaptureResultsTable(inst.host, table);
-    inst.wnd->Click(IDC_CAMPAIGN_MISSIONS);  // the table is read from the single missions all the same
+    inst.wnd->Click(
+        IDC_CAMPAIGN_MISSIONS);  // the table is read from the single missions all the same
     inst.wnd->Click(IDC_LAUNCH_MISSION);
     ASSERT_EQ(inst.host.messages.size(), 1u);
     const std::string& text = inst.host.messages[0].text;
@@ -138,7 +146,8 @@ TEST(LaunchMission, NothingToLaunch) {
         const char* what;
         std::function<void()> prepare;
     } cases[] = {
-        {"mission deleted after listing", [&] { std::filesystem::remove(inst.prefix.missions() + "/Alpha 1.mis"); }},
+        {"mission deleted after listing",
+         [&] { std::filesystem::remove(inst.prefix.missions() + "/Alpha 1.mis"); }},
         {"empty list", [&] { inst.wnd->Click(IDC_SINGLE_MISSIONS); }},
     };
     for (const auto& c : cases) {
@@ -156,12 +165,14 @@ TEST(LaunchMission, GameThatCannotBeStarted) {
     sxtest::TempDir bin;
     const struct {
         const char* what;
-        std::string exe;       // written into the game folder as vnt.exe ("" for none)
+        std::string exe;  // written into the game folder as vnt.exe ("" for none)
         std::string message;
     } cases[] = {
-        {"no vnt.exe", "", "Vantorra cannot be started:\nvnt.exe was not found in the game folder."},
+        {"no vnt.exe", "",
+         "Vantorra cannot be started:\nvnt.exe was not found in the game folder."},
         {"Windows program without Wine",
-         std::string("MZ") + std::string(58, '\0') + std::string("\x40\0\0\0", 4) + std::string("PE\0\0", 4),
+         std::string("MZ") + std::string(58, '\0') + std::string("\x40\0\0\0", 4) +
+             std::string("PE\0\0", 4),
          "Vantorra cannot be started:\nit is a Windows program, and Wine is not installed."},
     };
     Env path("PATH", bin.path());
@@ -181,16 +192,19 @@ TEST(LaunchMission, GameThatCannotBeStarted) {
 TEST(LaunchMission, WindowsGameStartsThroughWineInThePrefix) {
     sxtest::TempDir bin;
     const std::string wineLog = bin / "wine.log";
-    WriteFile(bin / "wine", "#!/bin/sh\nprintf '%s|' \"$WINEPREFIX\" \"$PWD\" \"$@\" >> '" + wineLog + "'\n");
+    WriteFile(bin / "wine",
+              "#!/bin/sh\nprintf '%s|' \"$WINEPREFIX\" \"$PWD\" \"$@\" >> '" + wineLog + "'\n");
     ASSERT_EQ(::chmod((bin / "wine").c_str(), 0755), 0);
     Env path("PATH", bin.path() + ":/usr/bin:/bin");
     Env wine("WINE", "");
     Installation inst("");
-    WriteFile(inst.prefix.game() + "/Vnt.Exe",
-              std::string("MZ") + std::string(58, '\0') + std::string("\x40\0\0\0", 4) + std::string("PE\0\0", 4));
+    WriteFile(inst.prefix.game() + "/Vnt.Exe", std::string("MZ") + std::string(58, '\0') +
+                                                   std::string("\x40\0\0\0", 4) +
+                                                   std::string("PE\0\0", 4));
     inst.wnd->Click(IDC_LAUNCH_MISSION);
-    EXPECT_EQ(ReadFile(wineLog), inst.prefix.root() + "|" + Canon(inst.prefix.game()) +
-                                     "|Vnt.Exe|-m|C:\\Games\\Vantorra\\Data\\Missions\\Alpha 1.mis|");
+    EXPECT_EQ(ReadFile(wineLog),
+              inst.prefix.root() + "|" + Canon(inst.prefix.game()) +
+                  "|Vnt.Exe|-m|C:\\Games\\Vantorra\\Data\\Missions\\Alpha 1.mis|");
 }
 
 TEST(LaunchMission, GamesThatEndBadly) {
@@ -201,9 +215,9 @@ TEST(LaunchMission, GamesThatEndBadly) {
     }();
     const struct {
         const char* what;
-        const char* end;          // how the game ends
-        bool staleResults;        // a junk results file lies there from before
-        std::string tableMessage; // what the results question leads to ("" for the table)
+        const char* end;           // how the game ends
+        bool staleResults;         // a junk results file lies there from before
+        std::string tableMessage;  // what the results question leads to ("" for the table)
     } cases[] = {
         {"exits at once", "", false, ""},
         {"crashes", "crash", false, "Results file cannot be located"},
@@ -261,16 +275,19 @@ TEST(SubstituteGame, EveryResultsKeyAppearsOverSeveralRuns) {
     std::set<std::string> keys;
     Env seconds("SORTILEX_VNT_SECONDS", "0");
     for (int run = 0; run < 12; ++run) {
-        const std::string cmd = "cd '" + dir.path() + "' && '" SORTILEX_SUBSTITUTE_GAME "' -m 'C:\\x.mis'";
+        const std::string cmd =
+            "cd '" + dir.path() + "' && '" SORTILEX_SUBSTITUTE_GAME "' -m 'C:\\x.mis'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         for (const std::string& line : Split(ReadFile(dir / "Data/Missions/Results.txt"), '\n'))
-            if (line.find(':') != std::string::npos) keys.insert(line.substr(0, line.find(':') + 1));
+            if (line.find(':') != std::string::npos)
+                keys.insert(line.substr(0, line.find(':') + 1));
     }
-    for (const char* key : {"Fighters:", "FightersByPlayer:", "Bombers:", "BombersByPlayer:", "AlliedArmor:",
-                            "AlliedArmorByPlayer:", "AlliedArtillery:", "AlliedArtilleryByPlayer:", "AlliedFlak:",
-                            "AlliedFlakByPlayer:", "AlliedOther:", "AlliedOtherByPlayer:", "AxisArmor:",
-                            "AxisArmorByPlayer:", "AxisArtillery:", "AxisArtilleryByPlayer:", "AxisFlak:",
-                            "AxisFlakByPlayer:", "AxisOther:", "AxisOtherByPlayer:"})
+    for (const char* key :
+         {"Fighters:",    "FightersByPlayer:",    "Bombers:",         "BombersByPlayer:",
+          "AlliedArmor:", "AlliedArmorByPlayer:", "AlliedArtillery:", "AlliedArtilleryByPlayer:",
+          "AlliedFlak:",  "AlliedFlakByPlayer:",  "AlliedOther:",     "AlliedOtherByPlayer:",
+          "AxisArmor:",   "AxisArmorByPlayer:",   "AxisArtillery:",   "AxisArtilleryByPlayer:",
+          "AxisFlak:",    "AxisFlakByPlayer:",    "AxisOther:",       "AxisOtherByPlayer:"})
         EXPECT_TRUE(keys.count(key)) << key;
 }
 

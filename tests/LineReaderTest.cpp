@@ -33,7 +33,7 @@ std::vector<std::string> Reads(const std::string& bytes, size_t maxPiece = LineR
 
 // Hands out its bytes a few at a time, then fails.
 class FailingSource : public sx::ByteSource {
-public:
+  public:
     explicit FailingSource(std::string bytes) : m_bytes(std::move(bytes)) {}
     long Read(char* buffer, size_t size) override {
         if (m_pos >= m_bytes.size()) return -1;
@@ -43,7 +43,7 @@ public:
         return static_cast<long>(n);
     }
 
-private:
+  private:
     std::string m_bytes;
     size_t m_pos = 0;
 };
@@ -71,7 +71,8 @@ TEST(LineReader, LineRules) {
         {"1024", a1023 + "b\n", {a1023, "b", "<end>"}},
         {"2046 then LF", a2046 + "\n", {a1023, a1023, "", "<end>"}},
         {"1023 at the end", a1023, {a1023, "<end>"}},
-        {"1022 then CR then x", std::string(1022, 'a') + "\rx\n",
+        {"1022 then CR then x",
+         std::string(1022, 'a') + "\rx\n",
          {std::string(1022, 'a') + "\r", "x", "<end>"}},
         {"control-Z ends the file", "one\ntw\x1ao\nthree\n", {"one", "tw", "<end>"}},
         {"control-Z at a line start", "one\n\x1atwo\n", {"one", "<end>"}},

@@ -20,9 +20,11 @@ TEST(PathMap, WindowsPathsToHostPaths) {
     } cases[] = {
         {"C:\\Games\\Vantorra", c + "/Games/Vantorra"},
         {"c:\\games\\VANTORRA\\data\\missions", c + "/Games/Vantorra/Data/Missions"},
-        {"C:\\Games\\Vantorra\\Data\\Missions\\alpha.mis", c + "/Games/Vantorra/Data/Missions/Alpha.MIS"},
-        {"C:\\Games\\Vantorra\\Data\\Missions\\sub dir", c + "/Games/Vantorra/Data/Missions/Sub Dir"},
-        {"C:\\Games\\\\Vantorra\\", c + "/Games/Vantorra"},      // doubled and trailing separators
+        {"C:\\Games\\Vantorra\\Data\\Missions\\alpha.mis",
+         c + "/Games/Vantorra/Data/Missions/Alpha.MIS"},
+        {"C:\\Games\\Vantorra\\Data\\Missions\\sub dir",
+         c + "/Games/Vantorra/Data/Missions/Sub Dir"},
+        {"C:\\Games\\\\Vantorra\\", c + "/Games/Vantorra"},  // doubled and trailing separators
         {"C:\\Games\\Nowhere\\x.mis", c + "/Games/Nowhere/x.mis"},  // missing parts kept as given
         {"C:", c},
         {"D:\\x", prefix.root() + "/dosdevices/d:/x"},
@@ -58,7 +60,7 @@ TEST(PathMap, HostPathsBackToWindowsPaths) {
         {prefix.game() + "/a.mis", "E:\\a.mis"},
         {elsewhere / "link/b.mis", "C:\\b.mis"},
         {elsewhere / "deep/er/c.mis", elsewhere / "deep/er/c.mis"},  // on no drive: unchanged
-        {prefix.root() + "/drive_c", "C:\\"},                       // a drive's root itself
+        {prefix.root() + "/drive_c", "C:\\"},                        // a drive's root itself
         {prefix.root() + "/drive_c\\/", prefix.root() + "/drive_c\\/"},
     };
     sxtest::MakeDirs(prefix.root() + "/drive_c/Custom");

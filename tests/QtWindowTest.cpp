@@ -14,8 +14,8 @@
 #include <QMessageBox>
 
 #include "app/LauncherDlg.h"
-#include "results/ResultsDlg.h"
 #include "platform/qt/QtHost.h"
+#include "results/ResultsDlg.h"
 #include "tests/TestSupport.h"
 
 using namespace sx;
@@ -42,7 +42,8 @@ int CurrentRow(QWidget* w) {
 
 void ClickRow(QWidget* w, int row) {
     auto* list = qobject_cast<QListView*>(w);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(row, 0)).center());
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ void ClickRow(QWidget* w, int row) {
 class QtWindowTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<sxtest::FakePrefix> m_prefix;
     QtHost m_host;
     std::unique_ptr<CLauncherDlg> m_dlg;
@@ -80,7 +81,7 @@ private:
         m_wnd = nullptr;
     }
 
-private slots:
+  private slots:
     void init() {
         m_prefix = std::make_unique<sxtest::FakePrefix>(sxtest::InstalledGameValues());
         sxtest::WriteFile(m_prefix->missions() + "/b mission.mis", kMission);
@@ -93,10 +94,12 @@ private slots:
         auto* guard = new QTimer(this);
         connect(guard, &QTimer::timeout, this, [this] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->windowTitle() == QStringLiteral("Results Table")) m_resultsShown = true;
+                if (w->isVisible() && w->windowTitle() == QStringLiteral("Results Table"))
+                    m_resultsShown = true;
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 m_menuTexts.clear();
-                for (QAction* a : menu->actions()) m_menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                for (QAction* a : menu->actions())
+                    m_menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
                 const auto actions = menu->actions();
                 if (m_menuChoice >= 0) actions[actions.size() - 1 - m_menuChoice]->trigger();
                 menu->close();
@@ -149,10 +152,13 @@ private slots:
             QVERIFY2(w != nullptr, qPrintable(QString::number(c.id)));
             QCOMPARE(w->objectName(), QStringLiteral("ctl%1").arg(c.id));
             switch (c.kind) {
-                case ControlKind::ListBox: QVERIFY(qobject_cast<QListView*>(w)); break;
+                case ControlKind::ListBox:
+                    QVERIFY(qobject_cast<QListView*>(w));
+                    break;
                 case ControlKind::Edit:
-                    QVERIFY((c.style & style::ES_MULTILINE) ? qobject_cast<QPlainTextEdit*>(w) != nullptr
-                                                           : qobject_cast<QLineEdit*>(w) != nullptr);
+                    QVERIFY((c.style & style::ES_MULTILINE)
+                                ? qobject_cast<QPlainTextEdit*>(w) != nullptr
+                                : qobject_cast<QLineEdit*>(w) != nullptr);
                     break;
                 case ControlKind::PushButton:
                 case ControlKind::RadioButton: {
@@ -163,15 +169,18 @@ private slots:
                     QVERIFY(!b->autoDefault());
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             // Where the template puts it.
-            QCOMPARE(w->pos(), QPoint(QtDialogWindow::DluToPixelsX(c.x), QtDialogWindow::DluToPixelsY(c.y)));
+            QCOMPARE(w->pos(),
+                     QPoint(QtDialogWindow::DluToPixelsX(c.x), QtDialogWindow::DluToPixelsY(c.y)));
             ++found;
         }
         QCOMPARE(found, 9);
         QCOMPARE(Ctl<QPushButton>(IDC_LAUNCH_MISSION)->text(), QStringLiteral("Launch\nMission"));
-        QCOMPARE(m_wnd->size(), QSize(QtDialogWindow::DluToPixelsX(394), QtDialogWindow::DluToPixelsY(300)));
+        QCOMPARE(m_wnd->size(),
+                 QSize(QtDialogWindow::DluToPixelsX(394), QtDialogWindow::DluToPixelsY(300)));
         QVERIFY(!(m_wnd->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(m_wnd->windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
@@ -213,7 +222,8 @@ private slots:
         // Each separator is one line break; the bytes show as Windows-1252.
         QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(),
                  QStringLiteral("\nFirst line.\n\nSecond \u00e9 line."));
-        QCOMPARE(m_dlg->m_strBriefing, std::string("\r\r\nFirst line.\r\r\n\r\r\nSecond \xe9 line."));
+        QCOMPARE(m_dlg->m_strBriefing,
+                 std::string("\r\r\nFirst line.\r\r\n\r\r\nSecond \xe9 line."));
         QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QStringLiteral("Old Fox"));
         QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->alignment(), Qt::AlignCenter);
 
@@ -246,7 +256,9 @@ private slots:
         QTest::keyClicks(callsign, QStringLiteral("Red \u00c4ce"));
         QTest::mouseClick(Ctl<QPushButton>(IDC_CHANGE_CALLSIGN), Qt::LeftButton);
         const std::string file = sxtest::ReadFile(m_prefix->missions() + "/b mission.mis");
-        QVERIFY(file.find("\t.Callsign  Red \xc4" "ce\r\n\t.MPCallsign  Red \xc4" "ce\r\n") != std::string::npos);
+        QVERIFY(file.find("\t.Callsign  Red \xc4"
+                          "ce\r\n\t.MPCallsign  Red \xc4"
+                          "ce\r\n") != std::string::npos);
         QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
         // A mission without a player record keeps the callsign in the field.
         ClickRow(list, 2);
@@ -260,7 +272,8 @@ private slots:
         change->setFocus();
         QTest::keyClick(change, Qt::Key_Return);
         QVERIFY(!m_dlg->HasEnded());
-        QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis").find("By Enter") != std::string::npos);
+        QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis").find("By Enter") !=
+                std::string::npos);
     }
 
     void enterElsewhereEndsTheRun() {
@@ -284,15 +297,17 @@ private slots:
     }
 
     void resultsTable() {
-        sxtest::WriteFile(m_prefix->missions() + "/Results.txt",
-                          "Fighters: 12\r\nBombers: 3\r\nFightersByPlayer: 4\r\nBombersByPlayer: 1\r\n"
-                          "AxisFlak: 3\r\nAlliedOther: 1\r\nAxisArmor: 2\r\nAlliedFlak: 5\r\n");
+        sxtest::WriteFile(
+            m_prefix->missions() + "/Results.txt",
+            "Fighters: 12\r\nBombers: 3\r\nFightersByPlayer: 4\r\nBombersByPlayer: 1\r\n"
+            "AxisFlak: 3\r\nAlliedOther: 1\r\nAxisArmor: 2\r\nAlliedFlak: 5\r\n");
         CResultsDlg results;
         results.m_strGameDir = "C:\\Games\\Vantorra";
         QtDialogWindow* r = m_host.OpenModeless(results);
         QVERIFY(QTest::qWaitForWindowExposed(r));
         QCOMPARE(r->windowTitle(), QStringLiteral("Results Table"));
-        const QList<QPair<int, QString>> counts = {{1010, "12"}, {1011, "3"}, {1012, "4"}, {1013, "1"}};
+        const QList<QPair<int, QString>> counts = {
+            {1010, "12"}, {1011, "3"}, {1012, "4"}, {1013, "1"}};
         for (const auto& [id, text] : counts) {
             auto* e = qobject_cast<QLineEdit*>(r->Control(id));
             QVERIFY(e);
@@ -321,12 +336,14 @@ private slots:
     void windowMenuAndAboutBox() {
         // Right-click on the window's background: the platform's entries, then ours.
         m_menuChoice = 0;
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), m_wnd->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                m_wnd->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(m_wnd, &click);
         QCOMPARE(m_menuTexts.mid(m_menuTexts.size() - 2),
                  (QStringList{"-", QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
         QCOMPARE(m_aboutRuns, 1);
-        QCOMPARE(m_aboutTexts, (QStringList{"Sortilex\nVersion 2.1", "Copyright (C) 2026\nThe Sortilex developers", "OK*"}));
+        QCOMPARE(m_aboutTexts, (QStringList{"Sortilex\nVersion 2.1",
+                                            "Copyright (C) 2026\nThe Sortilex developers", "OK*"}));
         // The menu key and Shift+F10 open it too.
         m_menuChoice = -1;
         m_menuTexts.clear();

@@ -20,10 +20,11 @@ void CaptureResultsTable(sx::FakeHost& host, ShownTable& table) {
 
 void ExpectTableShowsFile(const ShownTable& table, const std::string& resultsFile) {
     ASSERT_TRUE(table.shown);
-    const std::pair<std::string, int> countKeys[] = {{"Fighters: ", sx::IDC_FIGHTER_LOSSES},
-                                                     {"Bombers: ", sx::IDC_BOMBER_LOSSES},
-                                                     {"FightersByPlayer: ", sx::IDC_FIGHTERS_BY_PLAYER},
-                                                     {"BombersByPlayer: ", sx::IDC_BOMBERS_BY_PLAYER}};
+    const std::pair<std::string, int> countKeys[] = {
+        {"Fighters: ", sx::IDC_FIGHTER_LOSSES},
+        {"Bombers: ", sx::IDC_BOMBER_LOSSES},
+        {"FightersByPlayer: ", sx::IDC_FIGHTERS_BY_PLAYER},
+        {"BombersByPlayer: ", sx::IDC_BOMBERS_BY_PLAYER}};
     std::map<int, std::string> counts;  // a count the file lacks shows 0
     for (const auto& [key, id] : countKeys) counts[id] = "0";
     std::vector<std::string> allied, axis;

@@ -43,7 +43,9 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-void MakeDirs(const std::string& path) { std::filesystem::create_directories(path); }
+void MakeDirs(const std::string& path) {
+    std::filesystem::create_directories(path);
+}
 
 std::vector<std::string> ListDir(const std::string& path) {
     std::vector<std::string> names;
@@ -70,10 +72,14 @@ FakePrefix::FakePrefix(const std::string& registryValues) {
     MakeDirs(missions());
     MakeDirs(campaigns());
     std::filesystem::create_directory_symlink("../drive_c", m_dir / "dosdevices/c:");
-    std::string reg = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
+    std::string reg =
+        "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
     if (!registryValues.empty())
-        reg += "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1796598835\n"
-               "#time=1dd85d777490044\n" + registryValues + "\n";
+        reg +=
+            "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] "
+            "1796598835\n"
+            "#time=1dd85d777490044\n" +
+            registryValues + "\n";
     WriteFile(m_dir / "system.reg", reg);
     ::setenv("WINEPREFIX", m_dir.path().c_str(), 1);
 }

@@ -9,7 +9,7 @@ namespace sxtest {
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,7 +17,7 @@ public:
     const std::string& path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "/" + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -30,7 +30,7 @@ std::vector<std::string> ListDir(const std::string& path);
 // A Wine prefix: system.reg, dosdevices/c: -> ../drive_c and the game's mission folders.
 // WINEPREFIX points at it while the object lives.
 class FakePrefix {
-public:
+  public:
     // gameDir is the Windows path the registry names ("" for no key at all).
     explicit FakePrefix(const std::string& registryValues = "");
     ~FakePrefix();
@@ -42,7 +42,7 @@ public:
     std::string missions() const { return game() + "/Data/Missions"; }
     std::string campaigns() const { return game() + "/Data/Campaigns"; }
 
-private:
+  private:
     TempDir m_dir;
     std::string m_oldPrefix;
     bool m_hadPrefix = false;
@@ -59,13 +59,13 @@ std::vector<std::string> Split(const std::string& text, char separator);
 
 // Sets an environment variable for the life of the object.
 class Env {
-public:
+  public:
     Env(const char* name, const std::string& value);
     ~Env();
     Env(const Env&) = delete;
     Env& operator=(const Env&) = delete;
 
-private:
+  private:
     const char* m_name;
     bool m_had = false;
     std::string m_old;

@@ -9,14 +9,24 @@ TEST(Text, WildcardMatchesAnyCapitalisation) {
         const char* name;
         bool match;
     } cases[] = {
-        {"*.mis", "a.mis", true},      {"*.mis", "B.MIS", true},     {"*.mis", ".mis", true},
-        {"*.mis", "a.mis.bak", false}, {"*.mis", "a.misx", false},   {"*.mis", "amis", false},
-        {"*.mis", "x.y.Mis", true},    {"a?c", "abc", true},         {"a*b*c", "aXbYbZc", true},
-        {"*.mis", "\xc4.mis", true},  {"*.mis", "MIS", false},       {"*mis", "amis", true},
-        {"*", "", true},               {"*.m?s", "a.MAS", true},
+        {"*.mis", "a.mis", true},
+        {"*.mis", "B.MIS", true},
+        {"*.mis", ".mis", true},
+        {"*.mis", "a.mis.bak", false},
+        {"*.mis", "a.misx", false},
+        {"*.mis", "amis", false},
+        {"*.mis", "x.y.Mis", true},
+        {"a?c", "abc", true},
+        {"a*b*c", "aXbYbZc", true},
+        {"*.mis", "\xc4.mis", true},
+        {"*.mis", "MIS", false},
+        {"*mis", "amis", true},
+        {"*", "", true},
+        {"*.m?s", "a.MAS", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(sx::WildcardMatchNoCase(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+        EXPECT_EQ(sx::WildcardMatchNoCase(c.pattern, c.name), c.match)
+            << c.pattern << " " << c.name;
 }
 
 TEST(Text, CompareNoCaseOrdersLikeTheList) {
@@ -27,8 +37,10 @@ TEST(Text, CompareNoCaseOrdersLikeTheList) {
     EXPECT_TRUE(sx::StartsWithNoCase("B.mis", "b.M"));
     EXPECT_FALSE(sx::StartsWithNoCase("B", "b.m"));
     // Folded keys order as the comparison does.
-    for (auto [a, b] : {std::pair{"a.mis", "B.mis"}, {"\xc4rger", "\xe4RGEZ"}, {"ab", "abc"}, {"Z", "\xe0"}})
-        EXPECT_EQ(sx::FoldedKey(a) < sx::FoldedKey(b), sx::CompareNoCase(a, b) < 0) << a << " " << b;
+    for (auto [a, b] :
+         {std::pair{"a.mis", "B.mis"}, {"\xc4rger", "\xe4RGEZ"}, {"ab", "abc"}, {"Z", "\xe0"}})
+        EXPECT_EQ(sx::FoldedKey(a) < sx::FoldedKey(b), sx::CompareNoCase(a, b) < 0)
+            << a << " " << b;
 }
 
 TEST(Text, CodePageRoundTripsEveryByte) {

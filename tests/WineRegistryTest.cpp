@@ -14,7 +14,9 @@ namespace {
 
 const std::string kAppPaths = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 
-std::string Fixture() { return sxtest::ReadFile(SORTILEX_TEST_DATA "/wine-system.reg"); }
+std::string Fixture() {
+    return sxtest::ReadFile(SORTILEX_TEST_DATA "/wine-system.reg");
+}
 
 // The value, or "<none>" when the key or the value is missing.
 std::string Value(const std::string& text, const std::string& key, const std::string& name) {
@@ -41,30 +43,31 @@ TEST(WineRegistry, ReadsEveryValueSpellingWineWrites) {
     const Case cases[] = {
         {"vnt.exe", "", "C:\\Games\\V32\\vnt.exe"},
         {"vnt.exe", "Path", "C:\\Games\\V32"},
-        {"vnt.exe", "Exp", "%ProgramFiles%\\V"},                // str(2)
-        {"vnt.exe", "Multi", "one"},                           // str(7): up to the first NUL
+        {"vnt.exe", "Exp", "%ProgramFiles%\\V"},                 // str(2)
+        {"vnt.exe", "Multi", "one"},                             // str(7): up to the first NUL
         {"vnt.exe", "Quote\"d", "say \"hi\" \\ back\\\\slash"},  // escaped quotes and backslashes
         {"vnt.exe", "Tab", "a\tb"},
-        {"vnt.exe", "Unicode", "Caf\xe9 \xc4" "1 ?? x"},        // \x greedy up to four digits
-        {"vnt.exe", "Emoji", "a?b"},                           // a surrogate pair is one character
+        {"vnt.exe", "Unicode",
+         "Caf\xe9 \xc4"
+         "1 ?? x"},                   // \x greedy up to four digits
+        {"vnt.exe", "Emoji", "a?b"},  // a surrogate pair is one character
         {"vnt.exe", "Empty", ""},
-        {"vnt.exe", "Dw", "\x78\x56\x34\x12"},                 // raw bytes of other types
+        {"vnt.exe", "Dw", "\x78\x56\x34\x12"},  // raw bytes of other types
         {"vnt.exe", "Bin", "\x01\x02\xff"},
         {"vnt.exe", "Missing", "<none>"},
-        {"vnt2.exe", "", "C"},                                 // embedded NUL ends the text
+        {"vnt2.exe", "", "C"},  // embedded NUL ends the text
         {"vnt2.exe", "Latin", "caf\xe9"},
-        {"vnt3.exe", "Odd", "A"},                              // hex(1), UTF-16LE
+        {"vnt3.exe", "Odd", "A"},  // hex(1), UTF-16LE
         {"vnt3.exe", "Path", "C:\\"},
         {"vnt3.exe", "Latin", "caf\xe9 ?"},
-        {"VNT4.EXE", "", "C:\\G"},                             // hex(1) without a NUL
-        {"vnt4.exe", "path", "C:\\G\xe9"},                     // key and value names: any case
+        {"VNT4.EXE", "", "C:\\G"},          // hex(1) without a NUL
+        {"vnt4.exe", "path", "C:\\G\xe9"},  // key and value names: any case
         {"nonul.exe", "Path", "C:\\Games\\V"},
         {"iexplore.exe", "Path", "C:\\Program Files\\Internet Explorer;"},
         {"absent.exe", "Path", "<no key>"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Value(text, kAppPaths + c.key, c.value), c.expected)
-            << c.key << " / " << c.value;
+        EXPECT_EQ(Value(text, kAppPaths + c.key, c.value), c.expected) << c.key << " / " << c.value;
 }
 
 TEST(WineRegistry, KeyNamesWithEscapesAndLinks) {
@@ -79,7 +82,8 @@ TEST(WineRegistry, KeyNamesWithEscapesAndLinks) {
 
 TEST(WineRegistry, DamagedAndHandWrittenFiles) {
     const std::string header = "WINE REGISTRY Version 2\n";
-    const std::string section = "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n";
+    const std::string section =
+        "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n";
     const std::string longPath(300, 'x');
     const struct {
         const char* what;
@@ -87,17 +91,25 @@ TEST(WineRegistry, DamagedAndHandWrittenFiles) {
         std::string expectedPath;
     } cases[] = {
         {"empty file", "", "<no key>"},
-        {"garbage", "\x7f" "ELF\x01\x02 binary junk\n[[[", "<no key>"},
+        {"garbage",
+         "\x7f"
+         "ELF\x01\x02 binary junk\n[[[",
+         "<no key>"},
         {"no header", section + "\"Path\"=\"C:\\\\G\"\n", "<no key>"},
-        {"CRLF", "WINE REGISTRY Version 2\r\n" + std::string(section).insert(section.size() - 1, "\r") +
-                     "\"Path\"=\"C:\\\\G\"\r\n", "C:\\G"},
+        {"CRLF",
+         "WINE REGISTRY Version 2\r\n" + std::string(section).insert(section.size() - 1, "\r") +
+             "\"Path\"=\"C:\\\\G\"\r\n",
+         "C:\\G"},
         {"truncated in a string", header + section + "\"Path\"=\"C:\\\\Ga", "<none>"},
         {"truncated in the section name", header + "[Software\\\\Microsoft\\\\Win", "<no key>"},
-        {"comments and meta lines", header + ";; c\n" + section + "#time=1\n#class=\"x\"\n;x\n\"Path\"=\"P\"\n", "P"},
+        {"comments and meta lines",
+         header + ";; c\n" + section + "#time=1\n#class=\"x\"\n;x\n\"Path\"=\"P\"\n", "P"},
         {"long value read whole", header + section + "\"Path\"=\"" + longPath + "\"\n", longPath},
-        {"continued hex(2)", header + section + "\"Path\"=hex(2):43,00,3a,00,\\\n  5c,00,47,00,00,00\n", "C:\\G"},
+        {"continued hex(2)",
+         header + section + "\"Path\"=hex(2):43,00,3a,00,\\\n  5c,00,47,00,00,00\n", "C:\\G"},
         {"octal and control escapes", header + section + "\"Path\"=\"\\101\\x42\\n\"\n", "AB\n"},
-        {"later section wins", header + section + "\"Path\"=\"A\"\n" + section + "\"Path\"=\"B\"\n", "B"},
+        {"later section wins", header + section + "\"Path\"=\"A\"\n" + section + "\"Path\"=\"B\"\n",
+         "B"},
         {"malformed line skipped", header + section + "\"Path\"=dword:zz\n\"Path\"=\"ok\"\n", "ok"},
         {"raw UTF-8 bytes", header + section + "\"Path\"=\"C:\\\\Caf\xc3\xa9\"\n", "C:\\Caf\xe9"},
     };

@@ -4,7 +4,9 @@
 
 namespace sx {
 
-FakeHost::FakeHost() { SetHost(this); }
+FakeHost::FakeHost() {
+    SetHost(this);
+}
 
 FakeHost::~FakeHost() {
     // Dialogs opened by a test are destroyed before the host (declared after it), so their
@@ -140,7 +142,9 @@ void FakeWindow::ListInsert(int id, int index, const std::string& text) {
 
 std::string FakeWindow::ListText(int id, int index) const {
     const auto& items = Ctl(id).items;
-    return (index >= 0 && static_cast<size_t>(index) < items.size()) ? items[static_cast<size_t>(index)] : std::string();
+    return (index >= 0 && static_cast<size_t>(index) < items.size())
+               ? items[static_cast<size_t>(index)]
+               : std::string();
 }
 
 bool FakeWindow::AppendMenuEntry(unsigned id, const std::string& text) {

@@ -26,7 +26,7 @@ struct MessageRecord {
 };
 
 class FakeHost : public IHost {
-public:
+  public:
     FakeHost();
     ~FakeHost() override;
 
@@ -56,7 +56,7 @@ public:
     // Results the modal runs returned (after an ended run).
     std::vector<int> modalResults;
 
-private:
+  private:
     std::string m_appName = "Sortilex";
     std::deque<int> m_answers;
     std::deque<std::optional<std::string>> m_fileAnswers;
@@ -65,7 +65,7 @@ private:
 };
 
 class FakeWindow : public IDialogWindow {
-public:
+  public:
     explicit FakeWindow(CDialog& dlg);
 
     // ---- What a user does
@@ -92,7 +92,10 @@ public:
     bool minimized = false;
 
     // ---- IDialogWindow
-    void SetText(int id, const std::string& text) override { Ctl(id).text = text; Ctl(id).exact = true; }
+    void SetText(int id, const std::string& text) override {
+        Ctl(id).text = text;
+        Ctl(id).exact = true;
+    }
     ControlText GetText(int id) const override { return {Ctl(id).text, Ctl(id).exact}; }
     void SetCheck(int id, bool checked) override { Ctl(id).checked = checked; }
     bool GetCheck(int id) const override { return Ctl(id).checked; }
@@ -108,7 +111,7 @@ public:
     void DefaultSysCommand(unsigned id, long param) override;
     void End(int result) override;
 
-private:
+  private:
     struct Control {
         ControlKind kind = ControlKind::Label;
         std::string text;

@@ -89,21 +89,33 @@ std::string RealPath(const std::string& p) {
 
 const char* FileOpName(FileOp op) {
     switch (op) {
-        case FileOp::Open: return "open";
-        case FileOp::Read: return "read";
-        case FileOp::Write: return "write";
-        case FileOp::Flush: return "flush";
-        case FileOp::Fsync: return "fsync";
-        case FileOp::Close: return "close";
-        case FileOp::Chmod: return "chmod";
-        case FileOp::Rename: return "rename";
-        case FileOp::FsyncDir: return "fsync-dir";
-        case FileOp::Unlink: return "unlink";
+        case FileOp::Open:
+            return "open";
+        case FileOp::Read:
+            return "read";
+        case FileOp::Write:
+            return "write";
+        case FileOp::Flush:
+            return "flush";
+        case FileOp::Fsync:
+            return "fsync";
+        case FileOp::Close:
+            return "close";
+        case FileOp::Chmod:
+            return "chmod";
+        case FileOp::Rename:
+            return "rename";
+        case FileOp::FsyncDir:
+            return "fsync-dir";
+        case FileOp::Unlink:
+            return "unlink";
     }
     return "?";
 }
 
-void SetFaultHook(FaultHook hook) { Hook() = std::move(hook); }
+void SetFaultHook(FaultHook hook) {
+    Hook() = std::move(hook);
+}
 
 // ---- Paths ---------------------------------------------------------------------------------
 
@@ -155,7 +167,7 @@ std::string FromHostPath(const std::string& hostPath) {
         std::string r = RealPath(prefix + "/dosdevices/" + n);
         if (r.empty()) continue;
         const bool under = r == "/" || (full.compare(0, r.size(), r) == 0 &&
-                                            (full.size() == r.size() || full[r.size()] == '/'));
+                                        (full.size() == r.size() || full[r.size()] == '/'));
         if (under && (bestDrive == 0 || r.size() > bestRoot.size())) {
             bestRoot = r;
             bestDrive = n[0];
@@ -181,7 +193,8 @@ bool ChangeDir(const std::string& folder) {
 std::vector<std::string> FindFiles(const std::string& pattern) {
     std::vector<std::string> names;
     const size_t sep = pattern.find_last_of("\\/");
-    const std::string folder = sep == std::string::npos ? std::string() : pattern.substr(0, sep + (sep == 0 ? 1 : 0));
+    const std::string folder =
+        sep == std::string::npos ? std::string() : pattern.substr(0, sep + (sep == 0 ? 1 : 0));
     const std::string mask = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
     const std::string host = folder.empty() ? "." : ToHostPath(folder);
     DIR* d = ::opendir(host.c_str());
@@ -204,7 +217,9 @@ bool PathExists(const std::string& path) {
 
 // ---- Files ---------------------------------------------------------------------------------
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+    Close();
+}
 
 bool InputFile::Open(const std::string& name) {
     Close();

@@ -78,7 +78,8 @@ QString DecodeForDisplay(const std::string& bytes) {
     QString out(size, Qt::Uninitialized);
     QChar* d = out.data();
     for (qsizetype i = 0; i < size; ++i)
-        d[i] = QChar(static_cast<char16_t>(Cp1252ToUnicode(static_cast<unsigned char>(bytes[static_cast<size_t>(i)]))));
+        d[i] = QChar(static_cast<char16_t>(
+            Cp1252ToUnicode(static_cast<unsigned char>(bytes[static_cast<size_t>(i)]))));
     return out;
 }
 
@@ -99,7 +100,9 @@ ControlText EncodeFromDisplay(const QString& text) {
 
 // ---- ListModel ----------------------------------------------------------------------------------
 
-int ListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_published; }
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_published;
+}
 
 QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_published) return {};
@@ -119,7 +122,8 @@ void ListModel::Insert(int index, const std::string& text) {
         m_entries.push_back(text);
         if (!m_publishQueued) {
             m_publishQueued = true;
-            QMetaObject::invokeMethod(this, [this] { Publish(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { Publish(); }, Qt::QueuedConnection);
         }
         return;
     }
@@ -204,7 +208,9 @@ QSize QtHost::BaseUnits() {
     return units;
 }
 
-QWidget* QtHost::TopWindow() const { return m_stack.empty() ? nullptr : m_stack.back(); }
+QWidget* QtHost::TopWindow() const {
+    return m_stack.empty() ? nullptr : m_stack.back();
+}
 
 int QtHost::RunModal(CDialog& dlg) {
     QtDialogWindow wnd(dlg, TopWindow());
@@ -274,7 +280,7 @@ std::optional<std::string> QtHost::OpenFileDialog(const FileDialogRequest& reque
     QFileDialog dialog(TopWindow(), QStringLiteral("Open"));
     dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode((request.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
-                                                            : QFileDialog::AnyFile);
+                                                           : QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QString::fromLatin1(request.defaultExt.c_str()));
     const std::string dir = os::ToHostPath(request.initialDir);
@@ -289,8 +295,12 @@ std::string QtHost::AppName() const {
 
 // ---- QtDialogWindow -----------------------------------------------------------------------
 
-int QtDialogWindow::DluToPixelsX(int dlu) { return (dlu * QtHost::BaseUnits().width() + 2) / 4; }
-int QtDialogWindow::DluToPixelsY(int dlu) { return (dlu * QtHost::BaseUnits().height() + 4) / 8; }
+int QtDialogWindow::DluToPixelsX(int dlu) {
+    return (dlu * QtHost::BaseUnits().width() + 2) / 4;
+}
+int QtDialogWindow::DluToPixelsY(int dlu) {
+    return (dlu * QtHost::BaseUnits().height() + 4) / 8;
+}
 
 QtDialogWindow::QtDialogWindow(CDialog& dlg, QWidget* parent) : QDialog(parent), m_dlg(dlg) {
     Build();
@@ -402,8 +412,8 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& c) {
             if (c.style & style::ES_MULTILINE) {
                 auto* e = new QPlainTextEdit(this);
                 e->setReadOnly((c.style & style::ES_READONLY) != 0);
-                e->setVerticalScrollBarPolicy((c.style & style::WS_VSCROLL) ? Qt::ScrollBarAlwaysOn
-                                                                            : Qt::ScrollBarAlwaysOff);
+                e->setVerticalScrollBarPolicy(
+                    (c.style & style::WS_VSCROLL) ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
                 e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
                 e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
                 e->setTabChangesFocus(true);
@@ -428,17 +438,20 @@ QWidget* QtDialogWindow::CreateControl(const ControlTemplate& c) {
             if (!tabStop) l->setFocusPolicy(Qt::ClickFocus);
             const int id = c.id;
             const bool notify = (c.style & style::LBS_NOTIFY) != 0;
-            connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, id, notify] {
-                // Only a user's change is reported, never the program's own selection.
-                if (notify && !m_programmatic) m_dlg.DispatchCommand(id, Event::SelChange);
-            });
+            connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this, id, notify] {
+                        // Only a user's change is reported, never the program's own selection.
+                        if (notify && !m_programmatic) m_dlg.DispatchCommand(id, Event::SelChange);
+                    });
             return l;
         }
     }
     return new QWidget(this);
 }
 
-QListView* QtDialogWindow::List(int id) const { return qobject_cast<QListView*>(Control(id)); }
+QListView* QtDialogWindow::List(int id) const {
+    return qobject_cast<QListView*>(Control(id));
+}
 
 ListModel* QtDialogWindow::Model(int id) const {
     QListView* l = List(id);
@@ -557,17 +570,26 @@ bool QtDialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
     return true;
 }
 
-bool QtDialogWindow::IsMinimized() const { return isMinimized(); }
+bool QtDialogWindow::IsMinimized() const {
+    return isMinimized();
+}
 
 void QtDialogWindow::DefaultSysCommand(unsigned id, long) {
     switch (id & 0xFFF0) {
-        case SC_CLOSE: m_dlg.OnCancel(); break;
-        case SC_MINIMIZE: showMinimized(); break;
-        default: break;
+        case SC_CLOSE:
+            m_dlg.OnCancel();
+            break;
+        case SC_MINIMIZE:
+            showMinimized();
+            break;
+        default:
+            break;
     }
 }
 
-void QtDialogWindow::End(int result) { done(result); }
+void QtDialogWindow::End(int result) {
+    done(result);
+}
 
 void QtDialogWindow::FocusFirstTabStop() {
     const DialogTemplate* t = m_dlg.Template();
@@ -585,8 +607,10 @@ void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
     // The window menu's own entries, as the platform offers them, then the program's.
     const DialogTemplate* t = m_dlg.Template();
     if (t && (t->style & style::WS_MINIMIZEBOX))
-        menu.addAction(QStringLiteral("Mi&nimize"), this, [this] { m_dlg.DispatchSysCommand(SC_MINIMIZE, 0); });
-    menu.addAction(QStringLiteral("&Close"), this, [this] { m_dlg.DispatchSysCommand(SC_CLOSE, 0); });
+        menu.addAction(QStringLiteral("Mi&nimize"), this,
+                       [this] { m_dlg.DispatchSysCommand(SC_MINIMIZE, 0); });
+    menu.addAction(QStringLiteral("&Close"), this,
+                   [this] { m_dlg.DispatchSysCommand(SC_CLOSE, 0); });
     for (const auto& [id, text] : m_menu) {
         if (text.isEmpty()) {
             menu.addSeparator();
@@ -626,7 +650,8 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
                 return true;
             }
             return false;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -640,13 +665,17 @@ void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
     if (!HandleKey(this, event)) QDialog::keyPressEvent(event);
 }
 
-void QtDialogWindow::reject() { m_dlg.OnCancel(); }
+void QtDialogWindow::reject() {
+    m_dlg.OnCancel();
+}
 
 void QtDialogWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     m_dlg.DispatchSysCommand(SC_CLOSE, 0);
 }
 
-void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) { ShowWindowMenu(event->globalPos()); }
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+    ShowWindowMenu(event->globalPos());
+}
 
 }  // namespace sx

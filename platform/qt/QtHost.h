@@ -24,7 +24,7 @@ class QtDialogWindow;
 // at the end are shown in one batch (before the program selects one, or when the event loop
 // runs), so a list of thousands fills without a signal per entry.
 class ListModel : public QAbstractListModel {
-public:
+  public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -36,14 +36,14 @@ public:
     // Shows the entries added since the last batch.
     void Publish();
 
-private:
+  private:
     std::vector<std::string> m_entries;
     int m_published = 0;
     bool m_publishQueued = false;
 };
 
 class QtHost : public IHost {
-public:
+  public:
     int RunModal(CDialog& dlg) override;
     int MessageBox(CDialog* owner, const std::string& text, const char* caption,
                    unsigned type) override;
@@ -61,13 +61,13 @@ public:
     // True when the control's text fits inside its rectangle in the font.
     static bool TextFits(const ControlTemplate& c, const QFont& font);
 
-private:
+  private:
     QWidget* TopWindow() const;
     std::vector<QtDialogWindow*> m_stack;
 };
 
 class QtDialogWindow : public QDialog, public IDialogWindow {
-public:
+  public:
     QtDialogWindow(CDialog& dlg, QWidget* parent);
 
     // IDialogWindow
@@ -97,14 +97,14 @@ public:
     static int DluToPixelsX(int dlu);
     static int DluToPixelsY(int dlu);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void Build();
     QWidget* CreateControl(const ControlTemplate& c);
     bool HandleKey(QObject* watched, QKeyEvent* key);

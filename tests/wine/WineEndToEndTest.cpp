@@ -42,7 +42,8 @@ TEST(Wine, RegistryGameStartAndResults) {
     EXPECT_EQ(run[2], "-m");
     EXPECT_EQ(run[3], "C:\\Games\\Wine Game\\Data\\Missions\\Strike One.mis");
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text.rfind("Total Mission Time : 00:0", 0), 0u) << host.messages[0].text;
+    EXPECT_EQ(host.messages[0].text.rfind("Total Mission Time : 00:0", 0), 0u)
+        << host.messages[0].text;
 
     // Its Results.txt is what the table shows.
     ASSERT_EQ(host.modalRuns, std::vector<int>{IDD_RESULTS_DIALOG});

@@ -33,13 +33,13 @@
 namespace {
 
 const char* const kListKeys[] = {
-    "AlliedArmor",   "AlliedArtillery", "AlliedFlak", "AlliedOther",
-    "AxisArmor",     "AxisArtillery",   "AxisFlak",   "AxisOther",
+    "AlliedArmor", "AlliedArtillery", "AlliedFlak", "AlliedOther",
+    "AxisArmor",   "AxisArtillery",   "AxisFlak",   "AxisOther",
 };
 
 void WriteResults() {
-    std::mt19937 rng(static_cast<unsigned>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937 rng(
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const std::filesystem::path folder = std::filesystem::path("Data") / "Missions";
     std::error_code ec;
@@ -107,13 +107,15 @@ void ShowWindowUntilEnded(const std::string& mission) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = "VantorraSubstitute";
     RegisterClassA(&wc);
-    HWND wnd = CreateWindowA("VantorraSubstitute", "Vantorra", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                             CW_USEDEFAULT, CW_USEDEFAULT, 320, 140, nullptr, nullptr, inst, nullptr);
+    HWND wnd =
+        CreateWindowA("VantorraSubstitute", "Vantorra", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                      CW_USEDEFAULT, CW_USEDEFAULT, 320, 140, nullptr, nullptr, inst, nullptr);
     const std::string text = mission.empty() ? std::string("No mission") : "Mission: " + mission;
-    CreateWindowA("STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 16, 16, 280, 20, wnd, nullptr, inst,
+    CreateWindowA("STATIC", text.c_str(), WS_CHILD | WS_VISIBLE, 16, 16, 280, 20, wnd, nullptr,
+                  inst, nullptr);
+    CreateWindowA("BUTTON", "End mission", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 100, 52, 110,
+                  28, wnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEndButton)), inst,
                   nullptr);
-    CreateWindowA("BUTTON", "End mission", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 100, 52, 110, 28, wnd,
-                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEndButton)), inst, nullptr);
     ShowWindow(wnd, SW_SHOW);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -128,7 +130,8 @@ void ShowWindowUntilEnded(int argc, char** argv, const std::string& mission) {
     window.setWindowTitle(QStringLiteral("Vantorra"));
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(new QLabel(mission.empty() ? QStringLiteral("No mission")
-                                                 : QStringLiteral("Mission: ") + QString::fromLocal8Bit(mission.c_str())));
+                                                 : QStringLiteral("Mission: ") +
+                                                       QString::fromLocal8Bit(mission.c_str())));
     auto* end = new QPushButton(QStringLiteral("End mission"));
     layout->addWidget(end);
     QObject::connect(end, &QPushButton::clicked, &window, &QWidget::close);
