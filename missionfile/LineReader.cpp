@@ -7,6 +7,7 @@ namespace sx {
 
 namespace {
 constexpr char kCtrlZ = '\x1a';
+constexpr size_t kFirstChunk = 1 << 12;
 constexpr size_t kChunk = 1 << 18;
 }  // namespace
 
@@ -34,8 +35,10 @@ bool LineReader::Fill() {
         if (m_stop != kNone) m_stop -= m_pos;
         m_pos = 0;
     }
-    if (m_buffer.size() < m_end + kChunk)
-        m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kChunk));
+    // Small files are read in small pieces; the pieces grow with the file up to kChunk.
+    const size_t chunk = std::min(kChunk, std::max(kFirstChunk, m_buffer.size()));
+    if (m_buffer.size() < m_end + chunk)
+        m_buffer.resize(std::max(m_buffer.size() * 2, m_end + chunk));
     const long n = m_source.Read(m_buffer.data() + m_end, m_buffer.size() - m_end);
     if (n <= 0) {
         m_eof = true;
@@ -108,7 +111,7 @@ bool LineReader::CopyRemainder(ByteSink& sink) {
     if (m_pos < m_end && !sink.Write(m_buffer.data() + m_pos, m_end - m_pos)) return false;
     m_pos = m_end;
     if (m_failed) return false;
-    std::string chunk(kChunk, '\0');
+    std::string chunk(kFirstChunk, '\0');
     for (;;) {
         const long n = m_source.Read(chunk.data(), chunk.size());
         if (n < 0) {
