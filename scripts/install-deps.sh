@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick dpkg-dev
+  xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then
