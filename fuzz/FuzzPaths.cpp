@@ -17,6 +17,10 @@ const std::string& Prefix() {
         std::filesystem::create_directories(dir + "/dosdevices");
         std::filesystem::create_directory_symlink("../drive_c", dir + "/dosdevices/c:");
         ::setenv("WINEPREFIX", dir.c_str(), 1);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(Prefix(), ec);
+        });
         return dir;
     }();
     return prefix;
