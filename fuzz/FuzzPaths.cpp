@@ -11,16 +11,14 @@
 namespace {
 const std::string& Prefix() {
     static const std::string prefix = [] {
-        char tmpl[] = "/tmp/sortilex-fuzz-paths-XXXXXX";
-        std::string dir = ::mkdtemp(tmpl);
+        // One folder, emptied at every start: libFuzzer ends without running exit handlers.
+        const std::string dir = "/tmp/sortilex-fuzz-paths-" + std::to_string(::getuid());
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
         std::filesystem::create_directories(dir + "/drive_c/Games/Vantorra/Data");
         std::filesystem::create_directories(dir + "/dosdevices");
         std::filesystem::create_directory_symlink("../drive_c", dir + "/dosdevices/c:");
         ::setenv("WINEPREFIX", dir.c_str(), 1);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(Prefix(), ec);
-        });
         return dir;
     }();
     return prefix;
