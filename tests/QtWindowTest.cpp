@@ -324,6 +324,7 @@ class QtWindowTest : public QObject {
         // No results file: one message, and the table never shows.
         std::filesystem::remove(m_prefix->missions() + "/Results.txt");
         m_expectMessages = true;
+        m_resultsShown = false;  // the watchdog saw the table above, which was meant to show
         CResultsDlg missing;
         missing.m_strGameDir = "C:\\Games\\Vantorra";
         QCOMPARE(missing.DoModal(), IDOK);
