@@ -62,7 +62,6 @@ class IDialogWindow {
     // Adds an entry to the window menu (or the host's stand-in for it); an empty text adds a
     // separator. Returns false when the window has no such menu.
     virtual bool AppendMenuEntry(unsigned id, const std::string& text) = 0;
-    virtual bool IsMinimized() const = 0;
     // The platform's own handling of a window-menu command (minimize, close, ...).
     virtual void DefaultSysCommand(unsigned id, long param) = 0;
     // Ends the modal run with the result.

@@ -71,6 +71,15 @@ class BadInput : public ::testing::Test {
     sxtest::FakePrefix prefix{sxtest::InstalledGameValues()};
     FakeHost host;
     CLauncherDlg dlg;
+
+    // Picks the mission as a custom mission in the file dialog, types the callsign and clicks
+    // "Change".
+    void ChangeCustomMission(FakeWindow& w, const std::string& path, const std::string& callsign) {
+        host.AnswerFileDialog(path);
+        w.Click(IDC_CUSTOM_MISSIONS);
+        w.Type(IDC_CALLSIGN, callsign);
+        w.Click(IDC_CHANGE_CALLSIGN);
+    }
 };
 
 TEST_F(BadInput, MissionFiles) {
@@ -187,13 +196,10 @@ TEST_F(BadInput, MissionGoneOrUnreachable) {
     for (int i = 0; i < 120; ++i) deep += "/folder with a long name " + std::to_string(i);
     sxtest::MakeDirs(deep);
     WriteFile(deep + "/deep.mis", kFirstMission);
-    host.AnswerFileDialog(deep + "/deep.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
+    ChangeCustomMission(w, deep + "/deep.mis", "Deep");
     EXPECT_GT(dlg.m_strCustomDir.size(), 3000u);
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), std::vector<std::string>{"deep.mis"});
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nSound.");
-    w.Type(IDC_CALLSIGN, "Deep");
-    w.Click(IDC_CHANGE_CALLSIGN);
     EXPECT_EQ(host.messages.size(), 2u);
     EXPECT_NE(ReadFile(deep + "/deep.mis").find("\t.Callsign  Deep\r\n"), std::string::npos);
 }
@@ -236,11 +242,7 @@ TEST_F(BadInput, FullDiskLeavesTheMissionAlone) {
     std::string mission = kFirstMission;
     while (mission.size() < 40000) mission += "\t.Waypoint  1000 2000 300\r\n";
     WriteFile(disk + "/full.mis", mission);
-    FakeWindow& w = host.Open(dlg);
-    host.AnswerFileDialog(disk + "/full.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
-    w.Type(IDC_CALLSIGN, "Roomless");
-    w.Click(IDC_CHANGE_CALLSIGN);
+    ChangeCustomMission(host.Open(dlg), disk + "/full.mis", "Roomless");
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, kLeftUnchanged);
     EXPECT_EQ(ReadFile(disk + "/full.mis"), mission);
@@ -256,10 +258,7 @@ TEST_F(BadInput, ReadOnlyMount) {
         GTEST_SKIP() << "cannot make a read-only mount here (" << std::strerror(errno) << ")";
     const Unmount unmount{ro};
     FakeWindow& w = host.Open(dlg);
-    host.AnswerFileDialog(ro + "/cd.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
-    w.Type(IDC_CALLSIGN, "Pressed");
-    w.Click(IDC_CHANGE_CALLSIGN);
+    ChangeCustomMission(w, ro + "/cd.mis", "Pressed");
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, kCannotModify);
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");

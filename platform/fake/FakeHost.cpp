@@ -24,11 +24,6 @@ FakeWindow& FakeHost::Open(CDialog& dlg) {
     return wnd;
 }
 
-void FakeHost::Close(CDialog& dlg) {
-    dlg.AttachWindow(nullptr);
-    std::erase_if(m_open, [&dlg](const auto& w) { return &w->Dialog() == &dlg; });
-}
-
 int FakeHost::RunModal(CDialog& dlg) {
     modalRuns.push_back(dlg.TemplateId());
     FakeWindow wnd(dlg);

@@ -37,9 +37,8 @@ class FakeHost : public IHost {
     std::string AppName() const override { return m_appName; }
 
     // Opens a dialog (creates its window and runs OnInitDialog) without waiting for its end,
-    // so the test can act on it. Closed when the host goes or by Close.
+    // so the test can act on it. The window goes with the host.
     FakeWindow& Open(CDialog& dlg);
-    void Close(CDialog& dlg);
 
     // What a modal run of a dialog with this template does once it is open; without a script
     // the dialog is cancelled at once.
@@ -107,7 +106,6 @@ class FakeWindow : public IDialogWindow {
     int ListCurSel(int id) const override { return Ctl(id).curSel; }
     void SetIcon(HICON icon, bool big) override { (big ? bigIcon : smallIcon) = icon; }
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
-    bool IsMinimized() const override { return minimized; }
     void DefaultSysCommand(unsigned id, long param) override;
     void End(int result) override;
 

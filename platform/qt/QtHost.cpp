@@ -570,10 +570,6 @@ bool QtDialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
     return true;
 }
 
-bool QtDialogWindow::IsMinimized() const {
-    return isMinimized();
-}
-
 void QtDialogWindow::DefaultSysCommand(unsigned id, long) {
     switch (id & 0xFFF0) {
         case SC_CLOSE:

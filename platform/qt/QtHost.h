@@ -83,7 +83,6 @@ class QtDialogWindow : public QDialog, public IDialogWindow {
     int ListCurSel(int id) const override;
     void SetIcon(HICON icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
-    bool IsMinimized() const override;
     void DefaultSysCommand(unsigned id, long param) override;
     void End(int result) override;
 
