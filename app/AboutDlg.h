@@ -1,10 +1,10 @@
 // The about box: program icon, name, version and authors; OK or Escape close it.
 #pragma once
 
-#include "platform/Dialog.h"
 #include "resources/ResourceIds.h"
+#include "ui/Dialog.h"
 
-class CAboutDlg : public sx::CDialog {
+class CAboutDlg : public sx::ui::CDialog {
   public:
     CAboutDlg() : CDialog(sx::IDD_ABOUTBOX) {}
 };

@@ -1,13 +1,18 @@
+// The main window: its state, data exchange and event table, its opening, the window menu and
+// the selection of a mission; and the application object that runs it.
 #include "app/LauncherDlg.h"
 
 #include <array>
 
 #include "app/AboutDlg.h"
+#include "resources/Resources.h"
+#include "ui/DataExchange.h"
 
 using namespace sx;
+using namespace sx::ui;
 
 CLauncherDlg::CLauncherDlg(CDialog* parent)
-    : CDialog(IDD_LAUNCHER_DIALOG, parent), m_hIcon(sx::LoadIcon(IDR_MAINFRAME)) {}
+    : CDialog(IDD_LAUNCHER_DIALOG, parent), m_hIcon(LoadIconResource(IDR_MAINFRAME)) {}
 
 CLauncherDlg::~CLauncherDlg() = default;
 
@@ -58,19 +63,19 @@ bool CLauncherDlg::OnInitDialog() {
     return true;
 }
 
-void CLauncherDlg::OnSysCommand(unsigned id, long param) {
+void CLauncherDlg::OnSysCommand(unsigned id, std::intptr_t param) {
     // The platform keeps the low four bits of window-menu ids for itself.
-    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    if ((id & SysCommandMask) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
         return;
     }
-    if (IDialogWindow* wnd = GetWindow()) wnd->DefaultSysCommand(id, param);
+    CDialog::OnSysCommand(id, param);
 }
 
 void CLauncherDlg::OnPaint() {}
 
-HICON CLauncherDlg::OnQueryDragIcon() {
+IconHandle CLauncherDlg::OnQueryDragIcon() {
     return m_hIcon;
 }
 
@@ -83,6 +88,10 @@ void CLauncherDlg::OnSelchangeMissionList() {
 std::string CLauncherDlg::SelectedMission() const {
     const int sel = m_listMissions.GetCurSel();
     return sel < 0 ? std::string() : m_listMissions.GetText(sel);
+}
+
+CLauncherApp::CLauncherApp() {
+    InstallResources(AppResources());
 }
 
 bool CLauncherApp::InitInstance() {

@@ -1,26 +1,25 @@
 // The main window of Sortilex and all of the launcher's state.
 //
-// Every user action arrives here as an event of the window. The operations are defined next to
-// the subsystem they belong to: catalogue/ (game location, category folders, the mission list),
-// missionfile/ (briefing and callsign), launch/ (starting the game), app/ (the rest).
+// Every user action arrives here as an event of the window. The handlers live in this folder,
+// split by concern: LauncherDlg.cpp (opening, window menu, selection), LauncherCatalogue.cpp
+// (game location, category folders, the mission list), LauncherMission.cpp (briefing and
+// callsign), LauncherLaunch.cpp (starting the game). The work itself is done by the window-free
+// logic in catalogue/, missionfile/, launch/ and results/.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 
-#include "platform/Dialog.h"
+#include "catalogue/Catalogue.h"
+#include "missionfile/MissionFile.h"
 #include "resources/ResourceIds.h"
+#include "ui/Dialog.h"
+#include "ui/ListBox.h"
 
-// The index of the checked category button.
-enum MissionCategory : int {
-    kSingleMissions = 0,
-    kCampaignMissions = 1,
-    kCustomMissions = 2,
-};
-
-class CLauncherDlg : public sx::CDialog {
+class CLauncherDlg : public sx::ui::CDialog {
   public:
-    explicit CLauncherDlg(sx::CDialog* parent = nullptr);
+    explicit CLauncherDlg(sx::ui::CDialog* parent = nullptr);
     ~CLauncherDlg() override;
 
     // Launcher state, in this order.
@@ -28,17 +27,17 @@ class CLauncherDlg : public sx::CDialog {
     std::string m_strSelectedMission;
     std::string m_strCustomDir;
     std::string m_strGameDir;
-    sx::CListBox m_listMissions;
+    sx::ui::CListBox m_listMissions;
     std::string m_strBriefing;
     int m_nCategory = -1;
     std::string m_strCallsign;
-    sx::HICON m_hIcon;
+    sx::ui::IconHandle m_hIcon;
 
     // Window events.
     bool OnInitDialog() override;
-    void OnSysCommand(unsigned id, long param);
+    void OnSysCommand(unsigned id, std::intptr_t param);
     void OnPaint();
-    sx::HICON OnQueryDragIcon();
+    sx::ui::IconHandle OnQueryDragIcon();
     void OnSingleMissions();
     void OnCampaignMissions();
     void OnCustomMissions();
@@ -57,11 +56,16 @@ class CLauncherDlg : public sx::CDialog {
     std::string SelectedMission() const;
 
   protected:
-    void DoDataExchange(sx::CDataExchange* pDX) override;
-    std::span<const sx::EventEntry> GetEventTable() const override;
+    void DoDataExchange(sx::ui::CDataExchange* pDX) override;
+    std::span<const sx::ui::EventEntry> GetEventTable() const override;
+
+  private:
+    // What the last briefing read learnt of the callsign, for the callsign read after it.
+    sx::CallsignHandOver m_callsignHandOver;
 };
 
-class CLauncherApp : public sx::CWinApp {
+class CLauncherApp : public sx::ui::CWinApp {
   public:
+    CLauncherApp();
     bool InitInstance() override;
 };

@@ -21,8 +21,8 @@
 #include "app/LauncherDlg.h"
 #include "missionfile/FileStreams.h"
 #include "missionfile/MissionText.h"
-#include "platform/Os.h"
-#include "platform/fake/FakeHost.h"
+#include "os/Files.h"
+#include "tests/fake/FakeHost.h"
 
 extern char** environ;
 
@@ -51,7 +51,7 @@ struct Window {
         dlg.m_strCustomDir = path.substr(0, slash);
         dlg.m_strSelectedMission = path.substr(slash + 1);
         dlg.m_bReselect = 1;
-        dlg.m_nCategory = kCustomMissions;
+        dlg.m_nCategory = sx::kCustomMissions;
         dlg.RefreshMissionList();
         if (dlg.SelectedMission() != dlg.m_strSelectedMission) std::abort();
     }
@@ -98,7 +98,7 @@ void BM_Catalogue(benchmark::State& state) {
     CLauncherDlg dlg;
     host.Open(dlg);
     dlg.m_strCustomDir = g_dir + "/catalogue";
-    dlg.m_nCategory = kCustomMissions;
+    dlg.m_nCategory = sx::kCustomMissions;
     for (auto _ : state) dlg.RefreshMissionList();
     if (dlg.m_listMissions.GetCount() != 10000) std::abort();
 }

@@ -1,14 +1,29 @@
-// The mission catalogue: game location, category folders, the list refill and the category
-// buttons.
 #include "catalogue/Catalogue.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "app/LauncherDlg.h"
-#include "platform/Os.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "os/Paths.h"
+#include "os/Registry.h"
 
 namespace sx {
+
+GameLocation LookUpGame() {
+    GameLocation where;
+    os::RegistryKey key;
+    if (!key.OpenMachineKey(kGameKey)) {
+        where.gameDir = kNoGameDir;
+        return where;
+    }
+    where.found = true;
+    // "Path" is the game's folder; without it the unnamed value (the executable's full path, by
+    // the registry's convention) is all there is.
+    key.QueryValue("", where.gameDir);
+    key.QueryValue("Path", where.gameDir);
+    key.Close();
+    return where;
+}
 
 std::optional<std::string> CategoryFolder(int category, const std::string& gameDir,
                                           const std::string& customDir) {
@@ -29,78 +44,18 @@ std::string FolderOfChoice(const std::string& pathName, const std::string& fileN
     return pathName.substr(0, pathName.size() - fileName.size() - 1);
 }
 
-}  // namespace sx
-
-using namespace sx;
-
-void CLauncherDlg::LocateGame() {
-    os::RegistryKey key;
-    std::string value;
-    if (!key.OpenMachineKey(kGameKey)) {
-        MessageBox(kGameNotDetected);
-        value = kNoGameDir;
-    } else {
-        // "Path" is the game's folder; without it the unnamed value (the executable's full
-        // path, by the registry's convention) is all there is.
-        key.QueryValue("", value);
-        key.QueryValue("Path", value);
-        key.Close();
-    }
-    m_strGameDir = value;
-}
-
-void CLauncherDlg::EnterCategoryFolder() {
-    if (auto folder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir))
-        os::ChangeDir(*folder);
-}
-
-void CLauncherDlg::RefreshMissionList() {
-    m_listMissions.ResetContent();
-    EnterCategoryFolder();
-    // Sorted first, the way the list sorts (stable, so equal names keep their order): every
-    // insertion then lands at the end, and a large folder fills the list in linear time.
-    std::vector<std::pair<std::string, std::string>> names;  // folded key, name
+std::vector<std::string> ListMissions() {
+    std::vector<std::pair<std::string, std::string>> keyed;  // folded key, name
     for (std::string& name : os::FindFiles(kMissionPattern)) {
         std::string key = FoldedKey(name);
-        names.emplace_back(std::move(key), std::move(name));
+        keyed.emplace_back(std::move(key), std::move(name));
     }
-    std::stable_sort(names.begin(), names.end(),
+    std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& entry : names) m_listMissions.AddString(entry.second);
-    if (m_bReselect)
-        m_listMissions.SetCurSel(m_listMissions.FindString(-1, m_strSelectedMission));
-    else
-        m_listMissions.SetCurSel(0);
-    LoadBriefing();
-    LoadCallsign();
+    std::vector<std::string> names;
+    names.reserve(keyed.size());
+    for (auto& entry : keyed) names.push_back(std::move(entry.second));
+    return names;
 }
 
-void CLauncherDlg::OnSingleMissions() {
-    m_bReselect = 0;
-    m_nCategory = kSingleMissions;
-    RefreshMissionList();
-}
-
-void CLauncherDlg::OnCampaignMissions() {
-    m_bReselect = 0;
-    m_nCategory = kCampaignMissions;
-    RefreshMissionList();
-}
-
-void CLauncherDlg::OnCustomMissions() {
-    const int previous = m_nCategory;
-    CFileDialog dlg(true, "mis", kMissionPattern, OFN_FILEMUSTEXIST, kMissionFilter, nullptr);
-    dlg.m_ofn.lpstrInitialDir = m_strCustomDir;
-    if (dlg.DoModal() == IDOK) {
-        const std::string path = dlg.GetPathName();
-        const std::string name = dlg.GetFileName();
-        m_strSelectedMission = name;
-        m_bReselect = 1;
-        m_strCustomDir = FolderOfChoice(path, name);
-        m_nCategory = kCustomMissions;
-        RefreshMissionList();
-    } else {
-        m_nCategory = previous;
-        UpdateData(false);
-    }
-}
+}  // namespace sx

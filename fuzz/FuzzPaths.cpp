@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Os.h"
+#include "os/Paths.h"
 
 namespace {
 const std::string& Prefix() {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "results/Results.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

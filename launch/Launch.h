@@ -1,8 +1,10 @@
-// Building what the game is started with, and the mission time report.
+// Starting the game, alone or on a mission, and the mission time report.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "os/Process.h"
 
 namespace sx {
 
@@ -20,5 +22,19 @@ std::string MissionPath(int category, const std::string& gameDir, const std::str
 // "Total Mission Time : HH:MM:SS". Hours are counted in full, so a run of more than a day is
 // not shortened; a span below zero (which a monotonic clock never gives) reads as zero.
 std::string FormatMissionTime(int64_t seconds);
+
+// Why the game did not start, in the user's words.
+std::string CannotStartMessage(const os::StartResult& result);
+
+// Starts the game on its own from the game folder; returns at once.
+os::StartResult StartGameAlone(const std::string& gameDir);
+
+struct MissionRun {
+    os::StartResult start;
+    int64_t seconds = 0;  // how long the game ran, in whole seconds
+};
+
+// Starts the game from the game folder straight into the mission, and waits for it to end.
+MissionRun RunMission(const std::string& gameDir, const std::string& missionPath);
 
 }  // namespace sx

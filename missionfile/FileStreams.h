@@ -2,14 +2,16 @@
 #pragma once
 
 #include "missionfile/LineReader.h"
-#include "platform/Os.h"
+#include "os/Files.h"
 
 namespace sx {
 
 class FileSource : public ByteSource {
   public:
     explicit FileSource(os::InputFile& f) : m_file(f) {}
-    long Read(char* buffer, size_t size) override { return m_file.Read(buffer, size); }
+    long Read(char* buffer, size_t size) override {
+        return static_cast<long>(m_file.Read(buffer, size));
+    }
 
   private:
     os::InputFile& m_file;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
 #include "missionfile/LineReader.h"
-#include "platform/Text.h"
 
 namespace sx {
 

@@ -2,7 +2,9 @@
 
 #include <climits>
 
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "missionfile/FileStreams.h"
+#include "os/Paths.h"
 
 namespace sx {
 
@@ -76,6 +78,17 @@ void ReadResults(LineReader& reader, ResultsTable& table) {
         else if (MatchesAny(line, kAxisKeys))
             table.axisLosses.push_back(line);
     }
+}
+
+std::optional<ResultsTable> ReadResultsFile(const std::string& gameDir) {
+    os::ChangeDir(gameDir + kResultsFolder);
+    os::InputFile file;
+    if (!file.Open(kResultsFile)) return std::nullopt;
+    FileSource source(file);
+    LineReader reader(source);
+    ResultsTable table;
+    ReadResults(reader, table);
+    return table;
 }
 
 }  // namespace sx

@@ -1,6 +1,7 @@
 // The results file the game leaves after a run, as Sortilex reads it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,9 @@ void ReadResults(LineReader& reader, ResultsTable& table);
 // The value after a count key, the way atoi reads it (leading blanks, a sign, digits), with
 // values beyond the 32-bit range clamped to it.
 int ParseCount(std::string_view text);
+
+// Reads the results file of the game's missions folder; nothing when it cannot be opened. The
+// missions folder is left the current folder.
+std::optional<ResultsTable> ReadResultsFile(const std::string& gameDir);
 
 }  // namespace sx

@@ -13,28 +13,20 @@
 #include <functional>
 #include <random>
 
-#include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"
-#include "platform/fake/FakeHost.h"
-#include "tests/TestSupport.h"
+#include "tests/support/Launcher.h"
+#include "tests/support/Messages.h"
 
 using namespace sx;
-using sxtest::ReadFile;
-using sxtest::WriteFile;
+using namespace sxtest;
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 namespace {
 
-const std::string kNotFound = "Mission file not found";
-const std::string kNoBriefing = "No Briefing available for this mission";
-const std::string kCannotModify =
-    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
-    "not on a CD";
-const std::string kLeftUnchanged =
-    "The new callsign could not be written.\nThe mission file has been left unchanged.";
-const std::string kNotLocated =
-    "The selected mission cannot be located\n Vantorra will not be launched";
+const std::string kNotFound = text::kMissionNotFound;
+const std::string kNoBriefing = text::kNoBriefing;
+const std::string kCannotModify = text::kCannotModify;
 const std::string kFirst = "first.mis";  // a sound mission listed before the case's own
 const std::string kFirstMission =
     ".MissionSummary\r\nSound.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\nx\r\n\t.Callsign  "
@@ -68,18 +60,7 @@ struct Row {
 
 class BadInput : public ::testing::Test {
   protected:
-    sxtest::FakePrefix prefix{sxtest::InstalledGameValues()};
-    FakeHost host;
-    CLauncherDlg dlg;
-
-    // Picks the mission as a custom mission in the file dialog, types the callsign and clicks
-    // "Change".
-    void ChangeCustomMission(FakeWindow& w, const std::string& path, const std::string& callsign) {
-        host.AnswerFileDialog(path);
-        w.Click(IDC_CUSTOM_MISSIONS);
-        w.Type(IDC_CALLSIGN, callsign);
-        w.Click(IDC_CHANGE_CALLSIGN);
-    }
+    Launcher l;
 };
 
 TEST_F(BadInput, MissionFiles) {
@@ -132,7 +113,7 @@ TEST_F(BadInput, MissionFiles) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        const std::string folder = prefix.missions();
+        const std::string folder = l.prefix.missions();
         for (const auto& e : fs::directory_iterator(folder)) fs::remove_all(e.path());
         WriteFile(folder + "/" + kFirst, kFirstMission);
         const std::string path = folder + "/" + row.name;
@@ -156,12 +137,10 @@ TEST_F(BadInput, MissionFiles) {
 
         w.Type(IDC_CALLSIGN, "Typed");
         w.Click(IDC_CHANGE_CALLSIGN);
-        if (row.changeMessage.empty()) {
-            EXPECT_TRUE(h.messages.empty()) << h.messages.front().text;
-        } else {
-            ASSERT_EQ(h.messages.size(), 1u);
-            EXPECT_EQ(h.messages[0].text, row.changeMessage);
-        }
+        if (row.changeMessage.empty())
+            EXPECT_TRUE(NoMessage(h));
+        else
+            EXPECT_TRUE(OneMessage(h, row.changeMessage));
         if (isFile) {
             EXPECT_TRUE(ReadFile(path) == row.afterChange(before)) << "file content";
         }
@@ -176,31 +155,31 @@ TEST_F(BadInput, MissionFiles) {
 }
 
 TEST_F(BadInput, MissionGoneOrUnreachable) {
-    WriteFile(prefix.missions() + "/a.mis", kFirstMission);
-    WriteFile(prefix.missions() + "/b.mis", kFirstMission);
-    FakeWindow& w = host.Open(dlg);
+    WriteFile(l.prefix.missions() + "/a.mis", kFirstMission);
+    WriteFile(l.prefix.missions() + "/b.mis", kFirstMission);
+    FakeWindow& w = l.Open();
     // Deleted between listing and selecting.
-    fs::remove(prefix.missions() + "/b.mis");
+    fs::remove(l.prefix.missions() + "/b.mis");
     w.SelectListItem(IDC_MISSION_LIST, 1);
     EXPECT_EQ(w.Text(IDC_BRIEFING), kNotFound);
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
     w.Click(IDC_CHANGE_CALLSIGN);
+    EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
     w.Click(IDC_LAUNCH_MISSION);
-    ASSERT_EQ(host.messages.size(), 2u);
-    EXPECT_EQ(host.messages[0].text, kCannotModify);
-    EXPECT_EQ(host.messages[1].text, kNotLocated);
-    EXPECT_FALSE(sxtest::Exists(prefix.missions() + "/b.mis"));
+    EXPECT_TRUE(OneMessage(l.host, text::kNotLocated));
+    EXPECT_FALSE(sxtest::Exists(l.prefix.missions() + "/b.mis"));
 
     // A very long custom path.
-    std::string deep = prefix.root() + "/drive_c";
+    std::string deep = l.prefix.root() + "/drive_c";
     for (int i = 0; i < 120; ++i) deep += "/folder with a long name " + std::to_string(i);
     sxtest::MakeDirs(deep);
     WriteFile(deep + "/deep.mis", kFirstMission);
-    ChangeCustomMission(w, deep + "/deep.mis", "Deep");
-    EXPECT_GT(dlg.m_strCustomDir.size(), 3000u);
+    l.PickCustom(deep + "/deep.mis");
+    l.Change("Deep");
+    EXPECT_GT(l.dlg->m_strCustomDir.size(), 3000u);
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), std::vector<std::string>{"deep.mis"});
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nSound.");
-    EXPECT_EQ(host.messages.size(), 2u);
+    EXPECT_TRUE(NoMessage(l.host));
     EXPECT_NE(ReadFile(deep + "/deep.mis").find("\t.Callsign  Deep\r\n"), std::string::npos);
 }
 
@@ -213,28 +192,24 @@ struct Unmount {
 TEST_F(BadInput, UnwritableFolderLeavesTheMissionAlone) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     // The mission belongs to the player, the folder does not: no temporary file can be made.
-    const std::string path = prefix.missions() + "/mine.mis";
+    const std::string path = l.prefix.missions() + "/mine.mis";
     WriteFile(path, kFirstMission);
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-    for (std::string d = prefix.missions(); d.size() >= prefix.root().size();
+    for (std::string d = l.prefix.missions(); d.size() >= l.prefix.root().size();
          d = fs::path(d).parent_path())
         ::chmod(d.c_str(), 0755);
     const int status = sxtest::RunAsNobody([&] {
-        FakeHost h;
-        CLauncherDlg d;
-        FakeWindow& w = h.Open(d);
-        w.Type(IDC_CALLSIGN, "Intruder");
-        w.Click(IDC_CHANGE_CALLSIGN);
-        return h.messages.size() == 1 && h.messages[0].text == kLeftUnchanged &&
-               w.Text(IDC_CALLSIGN) == "Before";
+        l.Open();
+        l.Change("Intruder");
+        return OneMessage(l.host, text::kLeftUnchanged) && l.wnd().Text(IDC_CALLSIGN) == "Before";
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(path), kFirstMission);
-    EXPECT_EQ(sxtest::ListDir(prefix.missions()), std::vector<std::string>{"mine.mis"});
+    EXPECT_EQ(sxtest::ListDir(l.prefix.missions()), std::vector<std::string>{"mine.mis"});
 }
 
 TEST_F(BadInput, FullDiskLeavesTheMissionAlone) {
-    const std::string disk = prefix.missions() + "/tiny";
+    const std::string disk = l.prefix.missions() + "/tiny";
     sxtest::MakeDirs(disk);
     if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
@@ -242,25 +217,26 @@ TEST_F(BadInput, FullDiskLeavesTheMissionAlone) {
     std::string mission = kFirstMission;
     while (mission.size() < 40000) mission += "\t.Waypoint  1000 2000 300\r\n";
     WriteFile(disk + "/full.mis", mission);
-    ChangeCustomMission(host.Open(dlg), disk + "/full.mis", "Roomless");
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, kLeftUnchanged);
+    l.Open();
+    l.PickCustom(disk + "/full.mis");
+    l.Change("Roomless");
+    EXPECT_TRUE(OneMessage(l.host, text::kLeftUnchanged));
     EXPECT_EQ(ReadFile(disk + "/full.mis"), mission);
     EXPECT_EQ(sxtest::ListDir(disk), std::vector<std::string>{"full.mis"});
 }
 
 TEST_F(BadInput, ReadOnlyMount) {
-    const std::string ro = prefix.missions() + "/cd";
+    const std::string ro = l.prefix.missions() + "/cd";
     sxtest::MakeDirs(ro);
     WriteFile(ro + "/cd.mis", kFirstMission);
     if (::mount(ro.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
         ::mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
         GTEST_SKIP() << "cannot make a read-only mount here (" << std::strerror(errno) << ")";
     const Unmount unmount{ro};
-    FakeWindow& w = host.Open(dlg);
-    ChangeCustomMission(w, ro + "/cd.mis", "Pressed");
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, kCannotModify);
+    FakeWindow& w = l.Open();
+    l.PickCustom(ro + "/cd.mis");
+    l.Change("Pressed");
+    EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
     EXPECT_EQ(ReadFile(ro + "/cd.mis"), kFirstMission);
 }
@@ -286,13 +262,16 @@ TEST_F(BadInput, RegistryFiles) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        WriteFile(prefix.root() + "/system.reg", row.text);
+        WriteFile(l.prefix.root() + "/system.reg", row.text);
         const auto start = std::chrono::steady_clock::now();
         FakeHost h;
         CLauncherDlg d;
         h.Open(d);
         EXPECT_EQ(d.m_strGameDir, row.gameDir);
-        EXPECT_EQ(h.messages.size(), row.gameDir == "none" ? 1u : 0u);
+        if (row.gameDir == "none")
+            EXPECT_TRUE(OneMessage(h, text::kNotDetected));
+        else
+            EXPECT_TRUE(NoMessage(h));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     }
 }

@@ -12,29 +12,16 @@
 #include <filesystem>
 #include <random>
 
-#include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"
-#include "platform/Os.h"
-#include "platform/fake/FakeHost.h"
-#include "tests/TestSupport.h"
+#include "os/Files.h"
+#include "tests/support/Launcher.h"
+#include "tests/support/Messages.h"
 
 using namespace sx;
+using namespace sxtest;
 using sx::os::FileOp;
-using sxtest::FakePrefix;
-using sxtest::ReadFile;
-using sxtest::WriteFile;
 
 namespace {
-
-const char* const kCannotModify =
-    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
-    "not on a CD";
-const char* const kLeftUnchanged =
-    "The new callsign could not be written.\nThe mission file has been left unchanged.";
-const char* const kBadCallsign =
-    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
-    "mission "
-    "file has been left unchanged.";
 
 std::string Copy(const std::string& in, const std::string& callsign) {
     MemorySource src(in);
@@ -85,27 +72,14 @@ TEST(CallsignCopy, Records) {
 }
 
 // A fresh prefix with one mission and the main window open on it.
-struct Launcher {
-    explicit Launcher(const std::string& bytes, const std::string& name = "m.mis")
-        : prefix(sxtest::InstalledGameValues()), path(prefix.missions() + "/" + name) {
+struct OneMission : Launcher {
+    explicit OneMission(const std::string& bytes, const std::string& name = "m.mis")
+        : path(Missions(name)) {
         WriteFile(path, bytes);
-        wnd = &host.Open(dlg);
+        Open();
     }
-    FakePrefix prefix;
     std::string path;
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow* wnd = nullptr;
-
-    void Change(const std::string& callsign) {
-        wnd->Type(IDC_CALLSIGN, callsign);
-        wnd->Click(IDC_CHANGE_CALLSIGN);
-    }
-    std::vector<std::string> Leftovers() const {
-        auto names = sxtest::ListDir(prefix.missions());
-        std::erase_if(names, [](const std::string& n) { return n.rfind("SXTemp", 0) != 0; });
-        return names;
-    }
+    Items Leftovers() const { return Launcher::Leftovers(prefix.missions()); }
 };
 
 const std::string kMission =
@@ -113,61 +87,61 @@ const std::string kMission =
     "\t.Callsign  Old One\r\n\t.MPCallsign  Old Two\r\n.End\r\n";
 
 TEST(CallsignChange, RewritesTheFileAndReadsItBack) {
-    Launcher l(kMission);
-    ASSERT_EQ(l.wnd->Text(IDC_CALLSIGN), "Old One");
+    OneMission l(kMission);
+    ASSERT_EQ(l.wnd().Text(IDC_CALLSIGN), "Old One");
     l.Change("Red Leader");
-    EXPECT_TRUE(l.host.messages.empty());
+    EXPECT_TRUE(NoMessage(l.host));
     const std::string expected =
         ".Mission\r\n.MissionSummary\r\nFly.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  "
         "2\r\n"
         "\t.Callsign  Red Leader\r\n\t.MPCallsign  Red Leader\r\n.End\r\n";
     EXPECT_EQ(ReadFile(l.path), expected);
-    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Red Leader");
-    EXPECT_EQ(l.wnd->Text(IDC_BRIEFING), "\r\r\nFly.");
+    EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "Red Leader");
+    EXPECT_EQ(l.wnd().Text(IDC_BRIEFING), "\r\r\nFly.");
     EXPECT_TRUE(l.Leftovers().empty());
     // Twice in a row: the same lines.
     l.Change("Red Leader");
     EXPECT_EQ(ReadFile(l.path), expected);
     // An empty callsign.
     l.Change("");
-    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "");
+    EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "");
     EXPECT_NE(ReadFile(l.path).find("\t.Callsign  \r\n\t.MPCallsign  \r\n"), std::string::npos);
 }
 
 TEST(CallsignChange, BriefingIsReadAgain) {
-    Launcher l(kMission);
+    OneMission l(kMission);
     // Another program changed the file meanwhile: the reload shows it.
     WriteFile(l.path, ".MissionSummary\nNew text\n.EndMissionSummary\n\t.IsPlayer\nx\nc\nm\n");
     l.Change("Z");
-    EXPECT_EQ(l.wnd->Text(IDC_BRIEFING), "\r\r\nNew text");
+    EXPECT_EQ(l.wnd().Text(IDC_BRIEFING), "\r\r\nNew text");
 }
 
 TEST(CallsignLoad, AFileChangedBetweenTheTwoLoadsIsReadAfresh) {
-    Launcher l(kMission);
-    l.dlg.LoadBriefing();
+    OneMission l(kMission);
+    l.dlg->LoadBriefing();
     WriteFile(l.path, "\t.IsPlayer\nx\n\t.Callsign  Changed meanwhile\n");
-    l.dlg.LoadCallsign();
-    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Changed meanwhile");
+    l.dlg->LoadCallsign();
+    EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "Changed meanwhile");
     // And a load on its own, with no briefing load before it, reads the file too.
     WriteFile(l.path, "\t.IsPlayer\nx\n\t.Callsign  Alone\n");
-    l.dlg.LoadCallsign();
-    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Alone");
+    l.dlg->LoadCallsign();
+    EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "Alone");
 }
 
 TEST(CallsignChange, ReadOnlyFileIsMadeWritable) {
-    Launcher l(kMission);
+    OneMission l(kMission);
     ASSERT_EQ(::chmod(l.path.c_str(), 0444), 0);
     l.Change("Ace");
-    EXPECT_TRUE(l.host.messages.empty());
+    EXPECT_TRUE(NoMessage(l.host));
     struct stat st {};
     ASSERT_EQ(::stat(l.path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
-    EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Ace");
+    EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "Ace");
 }
 
 TEST(CallsignChange, PermissionBitsKeptAndLinksStayLinks) {
     sxtest::TempDir elsewhere;
-    Launcher l(kMission);
+    OneMission l(kMission);
     ASSERT_EQ(::chmod(l.path.c_str(), 0640), 0);
     l.Change("A");
     struct stat st {};
@@ -185,33 +159,28 @@ TEST(CallsignChange, PermissionBitsKeptAndLinksStayLinks) {
 }
 
 TEST(CallsignChange, RefusalsChangeNothing) {
-    Launcher l(kMission);
+    OneMission l(kMission);
     // A callsign with a line break, or with characters the code page lacks.
     for (const auto& [typed, exact] : {std::pair<std::string, bool>{"Red\r\nLeader", true},
                                        {"Red\nLeader", true},
                                        {"Red ? Leader", false}}) {
-        l.wnd->Type(IDC_CALLSIGN, typed, exact);
-        l.wnd->Click(IDC_CHANGE_CALLSIGN);
-        ASSERT_FALSE(l.host.messages.empty());
-        EXPECT_EQ(l.host.messages.back().text, kBadCallsign);
-        EXPECT_EQ(l.host.messages.back().caption, "Sortilex");
+        l.Change(typed, exact);
+        EXPECT_TRUE(OneMessage(l.host, text::kBadCallsign));
         EXPECT_EQ(ReadFile(l.path), kMission);
     }
     // Nothing selected: the attribute step fails.
-    l.host.messages.clear();
     std::filesystem::remove(l.path);
-    l.wnd->Click(IDC_SINGLE_MISSIONS);
-    ASSERT_EQ(l.wnd->Items(IDC_MISSION_LIST).size(), 0u);
+    l.wnd().Click(IDC_SINGLE_MISSIONS);
+    ASSERT_EQ(l.wnd().Items(IDC_MISSION_LIST).size(), 0u);
     l.Change("Nobody");
-    ASSERT_EQ(l.host.messages.size(), 1u);
-    EXPECT_EQ(l.host.messages[0].text, kCannotModify);
+    EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
     EXPECT_TRUE(sxtest::ListDir(l.prefix.missions()).empty());
 }
 
 TEST(CallsignChange, MissionNamedLikeTheTemporaryFile) {
-    Launcher l(kMission, "SXTempMission.mis");
+    OneMission l(kMission, "SXTempMission.mis");
     l.Change("Temp");
-    EXPECT_TRUE(l.host.messages.empty());
+    EXPECT_TRUE(NoMessage(l.host));
     EXPECT_NE(ReadFile(l.path).find("\t.MPCallsign  Temp\r\n"), std::string::npos);
     EXPECT_EQ(l.Leftovers(), std::vector<std::string>{"SXTempMission.mis"});
 }
@@ -222,11 +191,11 @@ TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
         bool attributeStep;  // the failure is the attribute step's own message
     } cases[] = {
         {FileOp::Open, false},  {FileOp::Read, false},   {FileOp::Write, false},
-        {FileOp::Flush, false}, {FileOp::Fsync, false},  {FileOp::Close, false},
+        {FileOp::Flush, false}, {FileOp::Sync, false},   {FileOp::Close, false},
         {FileOp::Chmod, false}, {FileOp::Rename, false}, {FileOp::Chmod, true},
     };
     for (const auto& c : cases) {
-        Launcher l(kMission);
+        OneMission l(kMission);
         std::vector<std::string> calls;
         bool failed = false;
         os::SetFaultHook([&](FileOp op, const std::string& path) {
@@ -239,9 +208,9 @@ TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
                                                                      "open temp") != calls.end();
             if (op == c.op && rewriteStep && !failed) {
                 failed = true;
-                return ENOSPC;
+                return std::make_error_code(std::errc::no_space_on_device);
             }
-            return 0;
+            return std::error_code();
         });
         l.Change("Never");
         os::SetFaultHook(nullptr);
@@ -250,39 +219,38 @@ TEST(CallsignChange, EveryFailingFileStepLeavesTheFileUnchanged) {
         EXPECT_TRUE(failed) << what;
         EXPECT_EQ(ReadFile(l.path), kMission) << what;
         EXPECT_TRUE(l.Leftovers().empty()) << what;
-        ASSERT_EQ(l.host.messages.size(), 1u) << what;
-        EXPECT_EQ(l.host.messages[0].text, c.attributeStep ? kCannotModify : kLeftUnchanged)
+        EXPECT_TRUE(
+            OneMessage(l.host, c.attributeStep ? text::kCannotModify : text::kLeftUnchanged))
             << what;
-        EXPECT_EQ(l.wnd->Text(IDC_CALLSIGN), "Old One") << what;
+        EXPECT_EQ(l.wnd().Text(IDC_CALLSIGN), "Old One") << what;
     }
 }
 
 TEST(CallsignChange, DataReachesTheDiskBeforeTheRename) {
-    Launcher l(kMission);
+    OneMission l(kMission);
     std::vector<std::string> calls;
     os::SetFaultHook([&](FileOp op, const std::string& path) {
-        if (path.find("SXTemp") != std::string::npos || op == FileOp::FsyncDir ||
+        if (path.find("SXTemp") != std::string::npos || op == FileOp::SyncFolder ||
             op == FileOp::Rename)
             calls.push_back(os::FileOpName(op));
-        return 0;
+        return std::error_code();
     });
     l.Change("Order");
     os::SetFaultHook(nullptr);
     calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
-    EXPECT_EQ(calls, (std::vector<std::string>{"open", "write", "flush", "fsync", "close", "chmod",
-                                               "rename", "fsync-dir"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"open", "write", "flush", "sync", "close", "chmod",
+                                               "rename", "sync-folder"}));
 }
 
 TEST(CallsignChange, PermissionRefusedForAnOrdinaryUser) {
     // Root ignores permissions; the rewrite is run again as an unprivileged user where possible.
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
-    Launcher l(kMission);
+    OneMission l(kMission);
     ASSERT_EQ(::chmod(l.prefix.root().c_str(), 0755), 0);
     // nobody may read the folder but not change the root-owned mission or its folder.
     const int status = sxtest::RunAsNobody([&] {
-        l.host.messages.clear();
         l.Change("Intruder");
-        return l.host.messages.size() == 1 && l.host.messages[0].text == kCannotModify;
+        return OneMessage(l.host, text::kCannotModify);
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(l.path), kMission);
@@ -292,7 +260,7 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
     // A mission large enough that a kill lands inside the copy.
     std::string big = kMission;
     for (int i = 0; i < 20000; ++i) big += "\t.Waypoint  " + std::to_string(i) + " 1200 300\r\n";
-    Launcher l(big);
+    OneMission l(big);
     const std::string withA = Copy(big, "Alpha");
     const std::string withB = Copy(big, "Bravo");
     std::mt19937 rng(20261206);
@@ -327,7 +295,7 @@ TEST(CallsignChange, KilledAtRandomMomentsLeavesOldOrNewBytes) {
 TEST(CallsignChange, TwoProcessesAtOnceLeaveACompleteFile) {
     std::string big = kMission;
     for (int i = 0; i < 5000; ++i) big += "\t.Waypoint  " + std::to_string(i) + " 1200 300\r\n";
-    Launcher l(big);
+    OneMission l(big);
     const std::string withA = Copy(big, "Alpha");
     const std::string withB = Copy(big, "Bravo");
     for (int round = 0; round < 50; ++round) {

@@ -5,14 +5,11 @@
 #include <climits>
 #include <filesystem>
 
-#include "app/LauncherDlg.h"
-#include "catalogue/Catalogue.h"
-#include "platform/fake/FakeHost.h"
-#include "tests/TestSupport.h"
+#include "tests/support/Launcher.h"
+#include "tests/support/Messages.h"
 
 using namespace sx;
-using sxtest::FakePrefix;
-using sxtest::WriteFile;
+using namespace sxtest;
 
 namespace {
 
@@ -25,15 +22,6 @@ std::string Canon(const std::string& p) {
     return std::filesystem::canonical(p).string();
 }
 
-std::string Mission(const std::string& briefing, const std::string& callsign) {
-    return ".MissionSummary\r\n" + briefing +
-           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n"
-           "\t.Callsign  " +
-           callsign + "\r\n\t.MPCallsign  " + callsign + "\r\n";
-}
-
-using Items = std::vector<std::string>;
-
 TEST(GameLookup, ThreeOutcomes) {
     const struct {
         const char* what;
@@ -41,101 +29,77 @@ TEST(GameLookup, ThreeOutcomes) {
         std::string gameDir;
         bool message;
     } cases[] = {
-        {"both values", sxtest::InstalledGameValues(), "C:\\Games\\Vantorra", false},
+        {"both values", InstalledGameValues(), "C:\\Games\\Vantorra", false},
         {"only the unnamed value", "@=\"C:\\\\Games\\\\Vantorra\\\\vnt.exe\"\n",
          "C:\\Games\\Vantorra\\vnt.exe", false},
         {"key without values", "#time=1\n", "", false},
         {"no key", "", "none", true},
     };
     for (const auto& c : cases) {
-        FakePrefix prefix(c.values);
-        WriteFile(prefix.missions() + "/a.mis", Mission("A", "Ace"));
-        FakeHost host;
-        CLauncherDlg dlg;
-        FakeWindow& w = host.Open(dlg);
-        EXPECT_EQ(dlg.m_strGameDir, c.gameDir) << c.what;
-        ASSERT_EQ(host.messages.size(), c.message ? 1u : 0u) << c.what;
+        SCOPED_TRACE(c.what);
+        Launcher l(c.values);
+        WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+        FakeWindow& w = l.Open();
+        EXPECT_EQ(l.dlg->m_strGameDir, c.gameDir);
         if (c.message) {
-            EXPECT_EQ(host.messages[0].text, "Vantorra not detected on your machine");
-            EXPECT_EQ(host.messages[0].caption, "Sortilex");
-            EXPECT_EQ(host.messages[0].type, MB_OK);
+            EXPECT_TRUE(OneMessage(l.host, text::kNotDetected));
             // The window opens all the same, on an empty list.
             EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{});
-            EXPECT_EQ(w.Text(IDC_BRIEFING), "Mission file not found");
+            EXPECT_EQ(w.Text(IDC_BRIEFING), text::kMissionNotFound);
+        } else {
+            EXPECT_TRUE(NoMessage(l.host));
         }
-        EXPECT_EQ(dlg.m_strCustomDir, dlg.m_strGameDir) << c.what;
-        EXPECT_TRUE(w.Checked(IDC_SINGLE_MISSIONS)) << c.what;
+        EXPECT_EQ(l.dlg->m_strCustomDir, l.dlg->m_strGameDir);
+        EXPECT_TRUE(w.Checked(IDC_SINGLE_MISSIONS));
     }
 }
 
 TEST(GameLookup, RegistryUnreadableIsNotFound) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    std::filesystem::remove(prefix.root() + "/system.reg");
-    FakeHost host;
-    CLauncherDlg dlg;
-    host.Open(dlg);
-    EXPECT_EQ(dlg.m_strGameDir, "none");
-    EXPECT_EQ(host.messages.size(), 1u);
-}
-
-TEST(Catalogue, CategoryFolders) {
-    const struct {
-        int category;
-        std::optional<std::string> folder;
-    } cases[] = {
-        {0, "G\\Data\\Missions"}, {1, "G\\Data\\Campaigns"}, {2, "D:\\My Missions"},
-        {3, std::nullopt},        {-1, std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CategoryFolder(c.category, "G", "D:\\My Missions"), c.folder) << c.category;
-    EXPECT_EQ(FolderOfChoice("D:\\My Missions\\x.mis", "x.mis"), "D:\\My Missions");
-    EXPECT_EQ(FolderOfChoice("E:\\x.mis", "x.mis"), "E:");
+    Launcher l;
+    std::filesystem::remove(l.prefix.root() + "/system.reg");
+    l.Open();
+    EXPECT_EQ(l.dlg->m_strGameDir, "none");
+    EXPECT_TRUE(OneMessage(l.host, text::kNotDetected));
 }
 
 TEST(Catalogue, OpeningListsSingleMissionsSortedWithoutRegardToCase) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    WriteFile(prefix.missions() + "/b.mis", Mission("Bee", "Bravo"));
-    WriteFile(prefix.missions() + "/A.MIS", Mission("Ay", "Alpha"));
-    WriteFile(prefix.missions() + "/c.Mis", Mission("Sea", "Charlie"));
-    WriteFile(prefix.missions() + "/notes.txt", "x");
-    sxtest::MakeDirs(prefix.missions() + "/dir.mis");  // a folder that matches is listed too
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
+    Launcher l;
+    WriteFile(l.Missions("b.mis"), Mission("Bee", "Bravo"));
+    WriteFile(l.Missions("A.MIS"), Mission("Ay", "Alpha"));
+    WriteFile(l.Missions("c.Mis"), Mission("Sea", "Charlie"));
+    WriteFile(l.Missions("notes.txt"), "x");
+    MakeDirs(l.Missions("dir.mis"));  // a folder that matches is listed too
+    FakeWindow& w = l.Open();
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"A.MIS", "b.mis", "c.Mis", "dir.mis"}));
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), 0);
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nAy");
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Alpha");
-    EXPECT_EQ(dlg.m_nCategory, 0);
-    EXPECT_EQ(Cwd(), Canon(prefix.missions()));
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(l.dlg->m_nCategory, 0);
+    EXPECT_EQ(Cwd(), Canon(l.prefix.missions()));
+    EXPECT_TRUE(NoMessage(l.host));
     // The menu entry and the icons.
     ASSERT_EQ(w.menu.size(), 2u);
     EXPECT_EQ(w.menu[0].second, "");
-    EXPECT_EQ(w.menu[1], (std::pair<unsigned, std::string>{0x10,
-                                                           "Inf&o \xFC"
-                                                           "ber Sortilex..."}));
+    EXPECT_EQ(w.menu[1], (std::pair<unsigned, std::string>{0x10, text::kAboutEntry}));
     EXPECT_NE(w.bigIcon, nullptr);
     EXPECT_EQ(w.bigIcon, w.smallIcon);
 }
 
 TEST(Catalogue, CategoryButtonsSwitchFoldersAndSelectTheFirstEntry) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    WriteFile(prefix.missions() + "/single.mis", Mission("S", "Solo"));
-    WriteFile(prefix.campaigns() + "/Camp 2.mis", Mission("C2", "Two"));
-    WriteFile(prefix.campaigns() + "/camp 1.mis", Mission("C1", "One"));
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
+    Launcher l;
+    WriteFile(l.Missions("single.mis"), Mission("S", "Solo"));
+    WriteFile(l.prefix.campaigns() + "/Camp 2.mis", Mission("C2", "Two"));
+    WriteFile(l.prefix.campaigns() + "/camp 1.mis", Mission("C1", "One"));
+    FakeWindow& w = l.Open();
 
     w.Click(IDC_CAMPAIGN_MISSIONS);
-    EXPECT_EQ(dlg.m_nCategory, 1);
+    EXPECT_EQ(l.dlg->m_nCategory, 1);
     EXPECT_TRUE(w.Checked(IDC_CAMPAIGN_MISSIONS));
     EXPECT_FALSE(w.Checked(IDC_SINGLE_MISSIONS));
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"camp 1.mis", "Camp 2.mis"}));
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), 0);
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nC1");
-    EXPECT_EQ(Cwd(), Canon(prefix.campaigns()));
+    EXPECT_EQ(Cwd(), Canon(l.prefix.campaigns()));
 
     w.SelectListItem(IDC_MISSION_LIST, 1);
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nC2");
@@ -144,107 +108,96 @@ TEST(Catalogue, CategoryButtonsSwitchFoldersAndSelectTheFirstEntry) {
     w.Click(IDC_SINGLE_MISSIONS);
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"single.mis"});
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Solo");
-    EXPECT_EQ(Cwd(), Canon(prefix.missions()));
+    EXPECT_EQ(Cwd(), Canon(l.prefix.missions()));
 }
 
 TEST(Catalogue, CustomChoiceCancelAndBack) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    WriteFile(prefix.missions() + "/z single.mis", Mission("S", "Solo"));
-    WriteFile(prefix.missions() + "/a single.mis", Mission("S", "Solo"));
-    sxtest::TempDir custom;
+    Launcher l;
+    WriteFile(l.Missions("z single.mis"), Mission("S", "Solo"));
+    WriteFile(l.Missions("a single.mis"), Mission("S", "Solo"));
+    TempDir custom;
     for (const char* n : {"a.mis", "B.mis", "c.mis"}) WriteFile(custom / n, Mission(n, n));
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
+    FakeWindow& w = l.Open();
 
     // Cancel: the list stays, the single-missions button is checked again.
-    host.AnswerFileDialog(std::nullopt);
+    l.host.AnswerFileDialog(std::nullopt);
     w.Click(IDC_CUSTOM_MISSIONS);
-    ASSERT_EQ(host.fileDialogs.size(), 1u);
-    const FileDialogRequest& r = host.fileDialogs[0];
+    ASSERT_EQ(l.host.fileDialogs.size(), 1u);
+    const ui::FileDialogRequest& r = l.host.fileDialogs[0];
     EXPECT_TRUE(r.open);
     EXPECT_EQ(r.defaultExt, "mis");
     EXPECT_EQ(r.fileName, "*.mis");
-    EXPECT_EQ(r.flags, OFN_FILEMUSTEXIST);
+    EXPECT_EQ(r.flags, ui::OfnFileMustExist);
     EXPECT_EQ(r.filter, "Vantorra Mission (*.mis)|*.mis||");
-    EXPECT_EQ(r.initialDir, "C:\\Games\\Vantorra");
-    EXPECT_EQ(dlg.m_nCategory, 0);
+    EXPECT_EQ(Canon(r.initialDir), Canon(l.prefix.game()));
+    EXPECT_EQ(l.dlg->m_nCategory, 0);
     EXPECT_TRUE(w.Checked(IDC_SINGLE_MISSIONS));
     EXPECT_FALSE(w.Checked(IDC_CUSTOM_MISSIONS));
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"a single.mis", "z single.mis"}));
 
     // Choose B.mis: its folder is listed and B.mis selected.
-    host.AnswerFileDialog(custom / "B.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
-    EXPECT_EQ(dlg.m_nCategory, 2);
+    l.PickCustom(custom / "B.mis");
+    EXPECT_EQ(l.dlg->m_nCategory, 2);
     EXPECT_TRUE(w.Checked(IDC_CUSTOM_MISSIONS));
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"a.mis", "B.mis", "c.mis"}));
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), 1);
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "B.mis");
-    EXPECT_EQ(dlg.m_strCustomDir, custom.path());
-    EXPECT_EQ(dlg.m_strSelectedMission, "B.mis");
-    EXPECT_EQ(dlg.m_bReselect, 1);
+    EXPECT_EQ(l.dlg->m_strCustomDir, custom.path());
+    EXPECT_EQ(l.dlg->m_strSelectedMission, "B.mis");
+    EXPECT_EQ(l.dlg->m_bReselect, 1);
 
     // The next dialog opens in the folder chosen last.
-    host.AnswerFileDialog(std::nullopt);
+    l.host.AnswerFileDialog(std::nullopt);
     w.Click(IDC_CUSTOM_MISSIONS);
-    EXPECT_EQ(host.fileDialogs.back().initialDir, custom.path());
+    EXPECT_EQ(l.host.fileDialogs.back().initialDir, custom.path());
     EXPECT_TRUE(w.Checked(IDC_CUSTOM_MISSIONS));
 
     // Single missions after a custom choice select the first entry.
     w.Click(IDC_SINGLE_MISSIONS);
-    EXPECT_EQ(dlg.m_bReselect, 0);
+    EXPECT_EQ(l.dlg->m_bReselect, 0);
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), 0);
     EXPECT_EQ(w.Items(IDC_MISSION_LIST)[0], "a single.mis");
 }
 
 TEST(Catalogue, CustomChoiceOnAPrefixDriveIsAWindowsPath) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    sxtest::MakeDirs(prefix.root() + "/drive_c/My Missions");
-    WriteFile(prefix.root() + "/drive_c/My Missions/x.mis", Mission("X", "Xray"));
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
-    host.AnswerFileDialog(prefix.root() + "/drive_c/My Missions/x.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
-    EXPECT_EQ(dlg.m_strCustomDir, "C:\\My Missions");
+    Launcher l;
+    MakeDirs(l.prefix.root() + "/drive_c/My Missions");
+    WriteFile(l.prefix.root() + "/drive_c/My Missions/x.mis", Mission("X", "Xray"));
+    FakeWindow& w = l.Open();
+    l.PickCustom(l.prefix.root() + "/drive_c/My Missions/x.mis");
+    EXPECT_EQ(l.dlg->m_strCustomDir, "C:\\My Missions");
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"x.mis"});
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nX");
 }
 
 TEST(Catalogue, EmptyAndMissingFolders) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    WriteFile(prefix.missions() + "/a.mis", Mission("A", "Ace"));
-    std::filesystem::remove_all(prefix.campaigns());
-    sxtest::TempDir empty;
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+    std::filesystem::remove_all(l.prefix.campaigns());
+    TempDir empty;
+    FakeWindow& w = l.Open();
     ASSERT_EQ(w.Text(IDC_CALLSIGN), "Ace");
 
     // Missing folder: the current folder stays, so its missions are listed; nothing reported.
     w.Click(IDC_CAMPAIGN_MISSIONS);
-    EXPECT_EQ(Cwd(), Canon(prefix.missions()));
+    EXPECT_EQ(Cwd(), Canon(l.prefix.missions()));
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"a.mis"});
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_TRUE(NoMessage(l.host));
 
     // Empty folder: nothing listed or selected; the briefing says so, the callsign stays.
-    host.AnswerFileDialog(empty / "gone.mis");
-    w.Click(IDC_CUSTOM_MISSIONS);
+    l.PickCustom(empty / "gone.mis");
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{});
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), -1);
-    EXPECT_EQ(w.Text(IDC_BRIEFING), "Mission file not found");
+    EXPECT_EQ(w.Text(IDC_BRIEFING), text::kMissionNotFound);
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Ace");
 }
 
 TEST(LauncherWindow, SelectionChangeDiscardsAnUnappliedCallsign) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    WriteFile(prefix.missions() + "/a.mis", Mission("A", "Ace"));
-    WriteFile(prefix.missions() + "/b.mis", Mission("B", "Bravo"));
-    WriteFile(prefix.missions() + "/c.mis", ".MissionSummary\nC\n.EndMissionSummary\n");
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+    WriteFile(l.Missions("b.mis"), Mission("B", "Bravo"));
+    WriteFile(l.Missions("c.mis"), ".MissionSummary\nC\n.EndMissionSummary\n");
+    FakeWindow& w = l.Open();
     w.Type(IDC_CALLSIGN, "Typed");
     w.SelectListItem(IDC_MISSION_LIST, 1);
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Bravo");
@@ -253,42 +206,40 @@ TEST(LauncherWindow, SelectionChangeDiscardsAnUnappliedCallsign) {
     w.SelectListItem(IDC_MISSION_LIST, 2);
     EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nC");
     EXPECT_EQ(w.Text(IDC_CALLSIGN), "Bravo");
-    EXPECT_EQ(dlg.m_bReselect, 0);
+    EXPECT_EQ(l.dlg->m_bReselect, 0);
 }
 
 TEST(LauncherWindow, EscapeEnterCloseBoxAndInitInstanceEndTheRun) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
     for (int how = 0; how < 3; ++how) {
-        FakeHost host;
-        CLauncherDlg dlg;
-        FakeWindow& w = host.Open(dlg);
+        Launcher l;
+        FakeWindow& w = l.Open();
         // Enter ends the run even with a callsign the code page cannot hold in the field.
         w.Type(IDC_CALLSIGN, "Pulled ?", false);
         if (how == 0) w.PressEscape();
         if (how == 1) w.CloseBox();
         if (how == 2) w.PressEnter();
-        EXPECT_TRUE(w.Ended());
-        EXPECT_EQ(w.ResultCode(), how == 2 ? IDOK : IDCANCEL);
-        EXPECT_EQ(dlg.m_strCallsign, how == 2 ? "Pulled ?" : "");
+        EXPECT_TRUE(l.dlg->HasEnded());
+        EXPECT_FALSE(w.Visible());
+        EXPECT_EQ(l.dlg->Result(), how == 2 ? ui::IdOk : ui::IdCancel);
+        EXPECT_EQ(l.dlg->m_strCallsign, how == 2 ? "Pulled ?" : "");
     }
     // The application object runs the main window modally once and ends the process.
-    FakeHost host;
-    host.ScriptDialog(IDD_LAUNCHER_DIALOG, [](FakeWindow& w) { w.PressEscape(); });
+    Launcher l;
+    l.host.ScriptDialog(IDD_LAUNCHER_DIALOG, [](FakeWindow& w) { w.PressEscape(); });
     CLauncherApp app;
     EXPECT_FALSE(app.InitInstance());
-    EXPECT_EQ(host.modalRuns, std::vector<int>{IDD_LAUNCHER_DIALOG});
+    EXPECT_EQ(l.host.modalRuns, std::vector<int>{IDD_LAUNCHER_DIALOG});
     EXPECT_EQ(app.m_pMainWnd, nullptr);
 }
 
 TEST(LauncherWindow, AboutEntryOpensTheAboutBox) {
-    FakePrefix prefix(sxtest::InstalledGameValues());
-    FakeHost host;
-    CLauncherDlg dlg;
-    FakeWindow& w = host.Open(dlg);
-    for (unsigned id : {0x10u, 0x11u, 0x1Fu, 0x20u, 0x0Fu, SC_MINIMIZE}) w.SysCommand(id);
-    EXPECT_EQ(host.modalRuns, (std::vector<int>{IDD_ABOUTBOX, IDD_ABOUTBOX, IDD_ABOUTBOX}));
+    Launcher l;
+    FakeWindow& w = l.Open();
+    // The platform keeps the low four bits of window-menu ids: 0x10 to 0x1F are the entry.
+    for (unsigned id : {0x10u, 0x11u, 0x1Fu, 0x20u, 0x0Fu, ui::SysMinimize}) w.SysCommand(id);
+    EXPECT_EQ(l.host.modalRuns, (std::vector<int>{IDD_ABOUTBOX, IDD_ABOUTBOX, IDD_ABOUTBOX}));
     EXPECT_TRUE(w.minimized);
-    EXPECT_FALSE(w.Ended());
+    EXPECT_FALSE(l.dlg->HasEnded());
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "platform/Os.h"
-#include "tests/TestSupport.h"
+#include "os/Paths.h"
+#include "tests/support/TestSupport.h"
 
 using sx::os::FromHostPath;
 using sx::os::ToHostPath;

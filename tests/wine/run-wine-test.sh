@@ -25,5 +25,6 @@ printf '.MissionSummary\r\nThrough Wine.\r\n.EndMissionSummary\r\n\t.IsPlayer\r\
   > "$game/Data/Missions/Strike One.mis"
 
 export SORTILEX_VNT_SECONDS=1
+export SORTILEX_VNT_RESULTS=$'Fighters: 7\nFightersByPlayer: 3\nBombers: 2\nAlliedFlak: 4\nAlliedFlakByPlayer: 1\nAxisArmor: 6\n'
 export SORTILEX_VNT_LOG="$work/game.log"
 "$test_binary"

@@ -5,7 +5,8 @@
 //
 // It shows a small window with the mission's name and an "End mission" button; with
 // SORTILEX_VNT_SECONDS set it shows nothing and ends by itself after that many seconds. On exit it
-// writes Data\Missions\Results.txt under its working folder, as the game does. When
+// writes Data\Missions\Results.txt under its working folder, as the game does: random losses,
+// or the lines SORTILEX_VNT_RESULTS holds (for tests that check what the table shows). When
 // SORTILEX_VNT_LOG names a file, it appends one line there: its working folder and its
 // arguments, separated by tabs. SORTILEX_VNT_END=crash or =killed makes it end the way a broken
 // game would: by aborting, or killed by a signal, without writing results.
@@ -45,6 +46,11 @@ void WriteResults() {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     std::ofstream out(folder / "Results.txt", std::ios::binary | std::ios::trunc);
+    if (const char* given = std::getenv("SORTILEX_VNT_RESULTS"); given != nullptr) {
+        for (const char* c = given; *c != '\0'; ++c)
+            out << (*c == '\n' ? "\r\n" : std::string(1, *c));
+        return;
+    }
     const int fighters = pick(0, 14), bombers = pick(0, 9);
     out << "[Mission Results]\r\n";
     out << "Fighters: " << fighters << "\r\n";

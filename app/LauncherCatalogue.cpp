@@ -1,0 +1,64 @@
+// The main window's catalogue: the game's location, the category folders, the list refill and
+// the three category buttons.
+#include "app/LauncherDlg.h"
+#include "os/Paths.h"
+#include "ui/FileDialog.h"
+
+using namespace sx;
+using namespace sx::ui;
+
+void CLauncherDlg::LocateGame() {
+    const GameLocation where = LookUpGame();
+    if (!where.found) ShowMessageBox(kGameNotDetected);
+    m_strGameDir = where.gameDir;
+}
+
+void CLauncherDlg::EnterCategoryFolder() {
+    if (auto folder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir))
+        os::ChangeDir(*folder);
+}
+
+void CLauncherDlg::RefreshMissionList() {
+    m_listMissions.ResetContent();
+    EnterCategoryFolder();
+    // In the list's own order already: every entry lands at the end, so a large folder fills
+    // the list in linear time.
+    for (const std::string& name : ListMissions()) m_listMissions.AddString(name);
+    if (m_bReselect)
+        m_listMissions.SetCurSel(m_listMissions.FindString(-1, m_strSelectedMission));
+    else
+        m_listMissions.SetCurSel(0);
+    LoadBriefing();
+    LoadCallsign();
+}
+
+void CLauncherDlg::OnSingleMissions() {
+    m_bReselect = 0;
+    m_nCategory = kSingleMissions;
+    RefreshMissionList();
+}
+
+void CLauncherDlg::OnCampaignMissions() {
+    m_bReselect = 0;
+    m_nCategory = kCampaignMissions;
+    RefreshMissionList();
+}
+
+void CLauncherDlg::OnCustomMissions() {
+    const int previous = m_nCategory;
+    CFileDialog dlg(true, kMissionExtension, kMissionPattern, OfnFileMustExist, kMissionFilter,
+                    nullptr);
+    dlg.m_ofn.lpstrInitialDir = m_strCustomDir;
+    if (dlg.DoModal() == IdOk) {
+        const std::string path = dlg.GetPathName();
+        const std::string name = dlg.GetFileName();
+        m_strSelectedMission = name;
+        m_bReselect = 1;
+        m_strCustomDir = FolderOfChoice(path, name);
+        m_nCategory = kCustomMissions;
+        RefreshMissionList();
+    } else {
+        m_nCategory = previous;
+        UpdateData(false);
+    }
+}

@@ -1,0 +1,34 @@
+// The main window's launch buttons: the game alone, or the game on the selected mission with
+// the run timed and its results offered.
+#include "launch/Launch.h"
+#include "app/LauncherDlg.h"
+#include "app/ResultsDlg.h"
+#include "os/Paths.h"
+
+using namespace sx;
+using namespace sx::ui;
+
+void CLauncherDlg::OnLaunchGame() {
+    const os::StartResult started = StartGameAlone(m_strGameDir);
+    if (!started.started) ShowMessageBox(CannotStartMessage(started));
+}
+
+void CLauncherDlg::OnLaunchMission() {
+    const std::string path =
+        MissionPath(m_nCategory, m_strGameDir, m_strCustomDir, SelectedMission());
+    if (!os::PathExists(path)) {
+        ShowMessageBox(kMissionNotLocated);
+        return;
+    }
+    const MissionRun run = RunMission(m_strGameDir, path);
+    if (!run.start.started) {
+        ShowMessageBox(CannotStartMessage(run.start));
+        return;
+    }
+    const std::string text = FormatMissionTime(run.seconds) + kResultsQuestion;
+    if (ShowMessageBox(text, kLaunchCaption, MbYesNo) == IdYes) {
+        CResultsDlg results;
+        results.m_strGameDir = m_strGameDir;
+        results.DoModal();
+    }
+}

@@ -1,0 +1,182 @@
+#include "base/Text.h"
+
+#include <array>
+
+namespace sx {
+
+unsigned char FoldCase(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    // Latin-1 capitals, except the multiplication sign.
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+    switch (c) {
+        case 0x8A:
+            return 0x9A;  // S caron
+        case 0x8C:
+            return 0x9C;  // OE
+        case 0x8E:
+            return 0x9E;  // Z caron
+        case 0x9F:
+            return 0xFF;  // Y diaeresis
+        default:
+            return c;
+    }
+}
+
+namespace {
+// FoldCase for every byte, looked up: lists of thousands of names are sorted with it.
+const std::array<unsigned char, 256>& FoldTable() {
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<size_t>(c)] = FoldCase(static_cast<unsigned char>(c));
+        return t;
+    }();
+    return table;
+}
+}  // namespace
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const auto& fold = FoldTable();
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i]) continue;
+        const int ca = fold[static_cast<unsigned char>(a[i])];
+        const int cb = fold[static_cast<unsigned char>(b[i])];
+        if (ca != cb) return ca - cb;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           CompareNoCase(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+std::string FoldedKey(std::string_view text) {
+    const auto& fold = FoldTable();
+    std::string key(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        key[i] = static_cast<char>(fold[static_cast<unsigned char>(text[i])]);
+    return key;
+}
+
+bool WildcardMatchNoCase(std::string_view pattern, std::string_view name) {
+    // The usual pattern, "*.ext": a test of the name's end.
+    if (pattern.size() > 1 && pattern[0] == '*' &&
+        pattern.find_first_of("*?", 1) == std::string_view::npos) {
+        const std::string_view tail = pattern.substr(1);
+        return name.size() >= tail.size() &&
+               EqualsNoCase(name.substr(name.size() - tail.size()), tail);
+    }
+    // Iterative matcher with one backtracking point for the last '*'.
+    size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || FoldCase(static_cast<unsigned char>(pattern[p])) ==
+                                             FoldCase(static_cast<unsigned char>(name[n])))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+namespace {
+// Code points of bytes 0x80..0x9F; the rest of the code page equals Latin-1.
+constexpr std::array<char32_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+}  // namespace
+
+char32_t Cp1252ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
+    return byte;
+}
+
+bool UnicodeToCp1252(char32_t cp, unsigned char& byte) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        byte = static_cast<unsigned char>(cp);
+        return true;
+    }
+    for (size_t i = 0; i < kHigh.size(); ++i) {
+        if (kHigh[i] == cp) {
+            byte = static_cast<unsigned char>(0x80 + i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Utf8ToCp1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        char32_t cp = 0;
+        bool valid = len > 0 && i + len <= utf8.size();
+        if (valid) {
+            cp = len == 1 ? c : c & (0x7F >> len);
+            for (size_t k = 1; k < len; ++k) {
+                const auto cc = static_cast<unsigned char>(utf8[i + k]);
+                if ((cc & 0xC0) != 0x80) {
+                    valid = false;
+                    break;
+                }
+                cp = (cp << 6) | (cc & 0x3F);
+            }
+        }
+        if (!valid) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        unsigned char b = 0;
+        out += UnicodeToCp1252(cp, b) ? static_cast<char>(b) : '?';
+        i += len;
+    }
+    return out;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace sx

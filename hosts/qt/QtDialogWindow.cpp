@@ -1,0 +1,414 @@
+#include "hosts/qt/QtDialogWindow.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "hosts/qt/QtHost.h"
+#include "hosts/qt/QtListModel.h"
+#include "hosts/qt/QtText.h"
+
+namespace sx::qt {
+
+using ui::ControlKind;
+using ui::Event;
+namespace style = ui::style;
+
+namespace {
+constexpr const char* kBytesProperty = "sxBytes";
+constexpr const char* kShownProperty = "sxShown";
+constexpr const char* kIdProperty = "controlId";
+bool g_closeNextWhenShown = false;
+}  // namespace
+
+QString PictureFile(int id) {
+    const ui::PictureResource* r = ui::FindPicture(id);
+    return r ? QStringLiteral(":/sortilex/") + QString::fromLatin1(r->fileName) : QString();
+}
+
+void QtDialogWindow::CloseNextWindowWhenShown() {
+    g_closeNextWhenShown = true;
+}
+
+QtDialogWindow::QtDialogWindow(ui::CDialog& dlg, QWidget* parent) : QDialog(parent), m_dlg(dlg) {
+    Build();
+}
+
+void QtDialogWindow::Build() {
+    const ui::DialogTemplate* t = m_dlg.Template();
+    if (t == nullptr) return;
+    setFont(QtHost::DialogFont());
+    setWindowTitle(DecodeForDisplay(t->caption));
+    Qt::WindowFlags flags = ((t->exStyle & style::ExAppWindow) ? Qt::Window : Qt::Dialog) |
+                            Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (t->style & style::MinimizeBox) flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setFixedSize(QtHost::DluToPixelsX(t->cx), QtHost::DluToPixelsY(t->cy));
+
+    QWidget* previousTabStop = nullptr;
+    for (const ui::ControlTemplate& c : t->controls) {
+        QWidget* w = CreateControl(c);
+        w->setGeometry(QtHost::DluToPixelsX(c.x), QtHost::DluToPixelsY(c.y),
+                       QtHost::DluToPixelsX(c.cx), QtHost::DluToPixelsY(c.cy));
+        if (c.kind == ControlKind::Picture || c.kind == ControlKind::Icon) {
+            // A picture control takes the size of its picture.
+            if (auto* l = qobject_cast<QLabel*>(w); l && !l->pixmap().isNull())
+                w->resize(l->pixmap().size());
+        }
+        if (c.kind == ControlKind::Label) {
+            // The nearest font on this system may be wider than the one the layout was drawn
+            // with: a label grows to the right rather than cut its text.
+            const QSize hint = w->sizeHint();
+            w->resize(std::max(w->width(), hint.width()), std::max(w->height(), hint.height()));
+        }
+        w->setProperty(kIdProperty, c.id);
+        if (c.id != ui::NoControlId) {
+            w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
+            m_controls.insert(c.id, w);
+        }
+        if (c.style & style::TabStop) {
+            w->setFocusPolicy(Qt::StrongFocus);
+            if (previousTabStop) setTabOrder(previousTabStop, w);
+            previousTabStop = w;
+        }
+        w->installEventFilter(this);
+    }
+}
+
+QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
+    const bool tabStop = (c.style & style::TabStop) != 0;
+    switch (c.kind) {
+        case ControlKind::Frame: {
+            auto* f = new QFrame(this);
+            f->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            f->lower();
+            return f;
+        }
+        case ControlKind::Label: {
+            auto* l = new QLabel(DecodeForDisplay(c.text), this);
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            l->setWordWrap(false);
+            return l;
+        }
+        case ControlKind::Picture:
+        case ControlKind::Icon: {
+            auto* l = new QLabel(this);
+            const QString file = PictureFile(std::atoi(c.text));
+            if (c.kind == ControlKind::Icon)
+                l->setPixmap(QIcon(file).pixmap(32, 32));
+            else
+                l->setPixmap(QPixmap(file));
+            return l;
+        }
+        case ControlKind::PushButton: {
+            auto* b = new QPushButton(DecodeForDisplay(c.text), this);
+            // Enter is the dialog's business (see HandleKey), not an auto-default button's.
+            b->setAutoDefault(false);
+            // Drawn as the default button; what Enter does stays with the dialog.
+            b->setDefault((c.style & style::ButtonDefault) != 0);
+            if (!tabStop) b->setFocusPolicy(Qt::ClickFocus);
+            const int id = c.id;
+            connect(b, &QPushButton::clicked, this,
+                    [this, id] { m_dlg.DispatchCommand(id, Event::Clicked); });
+            return b;
+        }
+        case ControlKind::RadioButton: {
+            auto* b = new QPushButton(DecodeForDisplay(c.text), this);
+            b->setCheckable(true);
+            b->setAutoDefault(false);
+            b->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+            if (m_radioGroup == nullptr || (c.style & style::Group)) {
+                m_radioGroup = new QButtonGroup(this);
+                m_radioGroup->setExclusive(true);
+            }
+            m_radioGroup->addButton(b);
+            const int id = c.id;
+            // The button is checked before its handler runs, as an automatic radio button is.
+            connect(b, &QPushButton::clicked, this, [this, b, id] {
+                b->setChecked(true);
+                m_dlg.DispatchCommand(id, Event::Clicked);
+            });
+            return b;
+        }
+        case ControlKind::Edit: {
+            if (c.style & style::EditMultiLine) {
+                auto* e = new QPlainTextEdit(this);
+                e->setReadOnly((c.style & style::EditReadOnly) != 0);
+                e->setVerticalScrollBarPolicy((c.style & style::VScroll) ? Qt::ScrollBarAlwaysOn
+                                                                         : Qt::ScrollBarAlwaysOff);
+                e->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                e->setTabChangesFocus(true);
+                if (!tabStop) e->setFocusPolicy(Qt::ClickFocus);
+                return e;
+            }
+            auto* e = new QLineEdit(this);
+            e->setReadOnly((c.style & style::EditReadOnly) != 0);
+            e->setAlignment((c.style & style::EditCenter) ? Qt::AlignCenter : Qt::AlignLeft);
+            e->setFrame((c.style & style::Border) != 0);
+            if (!tabStop) e->setFocusPolicy(Qt::ClickFocus);
+            return e;
+        }
+        case ControlKind::ListBox: {
+            auto* l = new QListView(this);
+            l->setModel(new ListModel(l));
+            l->setSelectionMode(QAbstractItemView::SingleSelection);
+            l->setEditTriggers(QAbstractItemView::NoEditTriggers);
+            l->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            l->setUniformItemSizes(true);
+            if (!tabStop) l->setFocusPolicy(Qt::ClickFocus);
+            const int id = c.id;
+            const bool notify = (c.style & style::ListNotify) != 0;
+            connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this, id, notify] {
+                        // Only a user's change is reported, never the program's own selection.
+                        if (notify && !m_programmatic) m_dlg.DispatchCommand(id, Event::SelChange);
+                    });
+            return l;
+        }
+    }
+    return new QWidget(this);
+}
+
+void QtDialogWindow::Show(bool focusFirstTabStop, bool modal) {
+    setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    show();
+    if (focusFirstTabStop) {
+        if (const ui::DialogTemplate* t = m_dlg.Template()) {
+            for (const ui::ControlTemplate& c : t->controls) {
+                if ((c.style & style::TabStop) && Control(c.id)) {
+                    Control(c.id)->setFocus(Qt::TabFocusReason);
+                    break;
+                }
+            }
+        }
+    }
+    if (g_closeNextWhenShown) {
+        g_closeNextWhenShown = false;
+        QTimer::singleShot(0, this,
+                           [this] { m_dlg.DispatchCommand(ui::IdCancel, Event::Clicked); });
+    }
+}
+
+void QtDialogWindow::Hide() {
+    hide();
+}
+
+void QtDialogWindow::SetEnabled(bool enabled) {
+    setEnabled(enabled);
+}
+
+QListView* QtDialogWindow::List(int id) const {
+    return qobject_cast<QListView*>(Control(id));
+}
+
+ListModel* QtDialogWindow::Model(int id) const {
+    QListView* l = List(id);
+    return l ? static_cast<ListModel*>(l->model()) : nullptr;
+}
+
+void QtDialogWindow::SetText(int id, const std::string& text) {
+    QWidget* w = Control(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        const QString shown = DecodeForDisplay(text);
+        e->setText(shown);
+        e->setProperty(kBytesProperty, QByteArray::fromStdString(text));
+        e->setProperty(kShownProperty, shown);
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        const QString shown = ForMultiLine(text);
+        m->setPlainText(shown);
+        m->setProperty(kBytesProperty, QByteArray::fromStdString(text));
+        m->setProperty(kShownProperty, shown);
+    } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+        b->setText(DecodeForDisplay(text));
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(DecodeForDisplay(text));
+    }
+}
+
+ui::ControlText QtDialogWindow::GetText(int id) const {
+    QWidget* w = Control(id);
+    QString current;
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        current = e->text();
+    else if (auto* m = qobject_cast<QPlainTextEdit*>(w))
+        current = m->toPlainText();
+    else if (auto* b = qobject_cast<QPushButton*>(w))
+        return EncodeFromDisplay(b->text());
+    else if (auto* l = qobject_cast<QLabel*>(w))
+        return EncodeFromDisplay(l->text());
+    else
+        return {};
+    // Text the program put there comes back byte for byte, whatever the display made of it.
+    if (w->property(kShownProperty).toString() == current && w->property(kBytesProperty).isValid())
+        return {w->property(kBytesProperty).toByteArray().toStdString(), true};
+    return EncodeFromDisplay(current);
+}
+
+void QtDialogWindow::SetCheck(int id, bool checked) {
+    auto* b = qobject_cast<QPushButton*>(Control(id));
+    if (b == nullptr) return;
+    // An exclusive group cannot show "nothing checked"; lift it while unchecking.
+    QButtonGroup* group = b->group();
+    const bool exclusive = group && group->exclusive();
+    if (group && !checked) group->setExclusive(false);
+    b->setChecked(checked);
+    if (group && !checked) group->setExclusive(exclusive);
+}
+
+bool QtDialogWindow::GetCheck(int id) const {
+    auto* b = qobject_cast<QPushButton*>(Control(id));
+    return b && b->isChecked();
+}
+
+void QtDialogWindow::ListReset(int id) {
+    if (ListModel* m = Model(id)) {
+        m_programmatic = true;
+        m->Reset();
+        m_programmatic = false;
+    }
+}
+
+void QtDialogWindow::ListInsert(int id, int index, const std::string& text) {
+    if (ListModel* m = Model(id)) {
+        m_programmatic = true;
+        m->Insert(index, text);
+        m_programmatic = false;
+    }
+}
+
+int QtDialogWindow::ListCount(int id) const {
+    ListModel* m = Model(id);
+    return m ? m->Count() : 0;
+}
+
+std::string QtDialogWindow::ListText(int id, int index) const {
+    ListModel* m = Model(id);
+    return (m && index >= 0 && index < m->Count()) ? m->Text(index) : std::string();
+}
+
+void QtDialogWindow::ListSetCurSel(int id, int index) {
+    QListView* l = List(id);
+    ListModel* m = Model(id);
+    if (l == nullptr || m == nullptr) return;
+    m_programmatic = true;
+    m->Publish();
+    if (index < 0) {
+        l->selectionModel()->clear();
+    } else {
+        const QModelIndex row = m->index(index);
+        l->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        l->scrollTo(row);
+    }
+    m_programmatic = false;
+}
+
+int QtDialogWindow::ListCurSel(int id) const {
+    QListView* l = List(id);
+    if (l == nullptr) return ui::ListError;
+    const QModelIndexList selected = l->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? ui::ListError : selected.constFirst().row();
+}
+
+void QtDialogWindow::SetIcon(ui::IconHandle icon, bool) {
+    if (icon != nullptr) setWindowIcon(QIcon(PictureFile(icon->id)));
+}
+
+bool QtDialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
+    m_menu.append({id, DecodeForDisplay(text)});
+    return true;
+}
+
+void QtDialogWindow::PlatformSysCommand(unsigned id, std::intptr_t) {
+    if ((id & ui::SysCommandMask) == ui::SysMinimize) showMinimized();
+}
+
+void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    // The window menu's own entries, as the platform offers them, then the program's.
+    const ui::DialogTemplate* t = m_dlg.Template();
+    if (t && (t->style & style::MinimizeBox))
+        menu.addAction(QStringLiteral("Mi&nimize"), this,
+                       [this] { m_dlg.DispatchSysCommand(ui::SysMinimize, 0); });
+    menu.addAction(QStringLiteral("&Close"), this,
+                   [this] { m_dlg.DispatchSysCommand(ui::SysClose, 0); });
+    for (const auto& [id, text] : m_menu) {
+        if (text.isEmpty()) {
+            menu.addSeparator();
+        } else {
+            const unsigned cmd = id;
+            menu.addAction(text, this, [this, cmd] { m_dlg.DispatchSysCommand(cmd, 0); });
+        }
+    }
+    menu.exec(globalPos);
+}
+
+bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
+    switch (key->key()) {
+        case Qt::Key_Escape:
+            m_dlg.DispatchCommand(ui::IdCancel, Event::Clicked);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            // Enter clicks the focused push button; elsewhere it is the dialog's default command.
+            auto* b = qobject_cast<QPushButton*>(watched);
+            if (b && !b->isCheckable())
+                b->click();
+            else
+                m_dlg.DispatchDefaultCommand();
+            return true;
+        }
+        case Qt::Key_Menu:
+            ShowWindowMenu(mapToGlobal(QPoint(width() / 4, height() / 4)));
+            return true;
+        case Qt::Key_F10:
+            if (key->modifiers() & Qt::ShiftModifier) {
+                ShowWindowMenu(mapToGlobal(QPoint(width() / 4, height() / 4)));
+                return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
+    if (!HandleKey(this, event)) QDialog::keyPressEvent(event);
+}
+
+void QtDialogWindow::reject() {
+    m_dlg.DispatchCommand(ui::IdCancel, Event::Clicked);
+}
+
+void QtDialogWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    m_dlg.DispatchSysCommand(ui::SysClose, 0);
+}
+
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
+    ShowWindowMenu(event->globalPos());
+}
+
+}  // namespace sx::qt

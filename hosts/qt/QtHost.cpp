@@ -1,0 +1,149 @@
+#include "hosts/qt/QtHost.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "hosts/qt/QtDialogWindow.h"
+#include "hosts/qt/QtText.h"
+#include "ui/Constants.h"
+
+namespace sx::qt {
+
+namespace {
+
+QFont FontOfSize(int pixels) {
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                   QStringLiteral("DejaVu Sans")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixels);
+    return f;
+}
+
+// 8 points at the 96 dots per inch the layouts were drawn for.
+constexpr int kReferencePixels = 11;
+
+QWidget* TopWindow() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+
+}  // namespace
+
+bool QtHost::TextFits(const ui::ControlTemplate& c, const QFont& font) {
+    if (c.kind != ui::ControlKind::Label && c.kind != ui::ControlKind::PushButton &&
+        c.kind != ui::ControlKind::RadioButton)
+        return true;
+    const QFontMetrics fm(font);
+    const bool button = c.kind != ui::ControlKind::Label;
+    // A button's frame and padding take a few pixels on each side.
+    const int width = DluToPixelsX(c.cx) - (button ? 6 : 0);
+    const int height = DluToPixelsY(c.cy) - (button ? 4 : 0);
+    QString text = DecodeForDisplay(c.text);
+    text.remove(QChar('&'));
+    const QStringList lines = text.split(QChar('\n'));
+    for (const QString& line : lines)
+        if (fm.horizontalAdvance(line) > width) return false;
+    return static_cast<int>(lines.size()) * fm.height() <= height + (button ? 0 : 2);
+}
+
+QFont QtHost::DialogFont() {
+    // The layouts are measured in the reference font. The nearest font this system has may run
+    // wider; then the text steps down a pixel at a time until every text of every dialog fits.
+    static const QFont font = [] {
+        for (int px = kReferencePixels; px > 8; --px) {
+            const QFont f = FontOfSize(px);
+            bool fits = true;
+            for (const ui::DialogTemplate& t : ui::Resources().dialogs)
+                for (const ui::ControlTemplate& c : t.controls) fits = fits && TextFits(c, f);
+            if (fits) return f;
+        }
+        return FontOfSize(9);
+    }();
+    return font;
+}
+
+QSize QtHost::BaseUnits() {
+    // The way Windows derives dialog base units from the dialog font: the average width of the
+    // 52 letters, rounded, and the font's height.
+    static const QSize units = [] {
+        const QFontMetrics fm(FontOfSize(kReferencePixels));
+        const int w = fm.horizontalAdvance(
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        return QSize((w / 26 + 1) / 2, fm.height());
+    }();
+    return units;
+}
+
+int QtHost::DluToPixelsX(int dlu) {
+    return (dlu * BaseUnits().width() + 2) / 4;
+}
+
+int QtHost::DluToPixelsY(int dlu) {
+    return (dlu * BaseUnits().height() + 4) / 8;
+}
+
+std::unique_ptr<ui::IDialogWindow> QtHost::CreateDialogWindow(ui::CDialog& dlg,
+                                                              ui::IDialogWindow* owner) {
+    return std::make_unique<QtDialogWindow>(dlg, dynamic_cast<QtDialogWindow*>(owner));
+}
+
+void QtHost::RunUntil(const std::function<bool()>& done) {
+    // Wakes the loop now and then, for conditions that no event of the window system changes.
+    QTimer wake;
+    wake.start(25);
+    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
+                           const std::string& caption, unsigned type) {
+    QWidget* parent = dynamic_cast<QtDialogWindow*>(owner);
+    if (parent == nullptr) parent = TopWindow();
+    QMessageBox box(parent);
+    box.setWindowTitle(DecodeForDisplay(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(DecodeForDisplay(text));
+    box.setIcon(QMessageBox::NoIcon);
+    if ((type & 0xF) == ui::MbYesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (answer == QMessageBox::Yes) return ui::IdYes;
+    if (answer == QMessageBox::No) return ui::IdNo;
+    return ui::IdOk;
+}
+
+std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& request) {
+    // "Name (*.ext)|*.ext||" -> "Name (*.ext)"; the pattern matches any capitalisation.
+    QStringList filters;
+    const QStringList parts = QString::fromLatin1(request.filter.c_str()).split(QChar('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        if (!parts[i].isEmpty()) filters << parts[i];
+    QFileDialog dialog(TopWindow(), QStringLiteral("Open"));
+    dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode((request.flags & ui::OfnFileMustExist) ? QFileDialog::ExistingFile
+                                                              : QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QString::fromLatin1(request.defaultExt.c_str()));
+    if (!request.initialDir.empty())
+        dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialDir)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+std::string QtHost::AppName() const {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+}
+
+}  // namespace sx::qt

@@ -1,0 +1,45 @@
+// The operations on a mission file, addressed by its name in the current folder: its briefing,
+// its callsign, and the rewrite of its callsign.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "os/Files.h"
+
+namespace sx {
+
+inline constexpr const char* kCannotModify =
+    "Mission file cannot be modified.\nPlease make sure it is available on\nyour hard drive and "
+    "not on a CD";
+inline constexpr const char* kRewriteFailed =
+    "The new callsign could not be written.\nThe mission file has been left unchanged.";
+inline constexpr const char* kBadCallsign =
+    "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
+    "mission file has been left unchanged.";
+
+// Every briefing read is followed by a callsign read of the same file. The briefing read reads
+// both in one pass and hands the callsign on; the callsign read takes it only when it opens the
+// very same file, unchanged since, and otherwise reads the file itself.
+struct CallsignHandOver {
+    bool valid = false;
+    os::FileVersion version;
+    std::optional<std::string> callsign;
+};
+
+// The briefing of the mission: the body of its summary block, or the fixed text for a file
+// without one, or kMissionNotFound when the file cannot be opened.
+std::string ReadMissionBriefing(const std::string& name, CallsignHandOver& handOver);
+
+// The callsign of the mission; nothing when the file cannot be opened or holds no player record.
+std::optional<std::string> ReadMissionCallsign(const std::string& name,
+                                               const CallsignHandOver& handOver);
+
+enum class RewriteOutcome { Rewritten, CannotModify, Failed };
+
+// Writes callsign into every player record of the mission. CannotModify: the file is missing
+// or cannot be made writable, and nothing was touched. Failed: a later step failed, and the
+// file was left as it was.
+RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign);
+
+}  // namespace sx

@@ -1,0 +1,27 @@
+// Folders, file search and paths.
+//
+// Paths are text as the program holds it: Windows-style ("C:\Games\Vantorra\Data\Missions")
+// or the host's own. Where the game runs under Wine, the backend maps a Windows path to a host
+// path through the Wine prefix when it touches the file system.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sx::os {
+
+// Makes a folder the current folder. On failure the current folder stays as it was.
+bool ChangeDir(const std::string& folder);
+// Names (no folder) of every file and folder in the current folder that matches the pattern
+// ("*.mis"). The pattern matches without regard to case.
+std::vector<std::string> FindFiles(const std::string& pattern);
+// True when a file or folder of that path exists.
+bool PathExists(const std::string& path);
+
+// The host's path for a path as the program holds it.
+std::string ToHostPath(const std::string& path);
+// The program's spelling of a host path: a Windows path when the file lies on one of the
+// prefix's drives (the longest drive root wins), else the host path unchanged.
+std::string FromHostPath(const std::string& hostPath);
+
+}  // namespace sx::os

@@ -1,0 +1,37 @@
+// Starting a program, and a clock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sx::os {
+
+enum class StartFailure { NoFailure, NotFound, NoWine, Failed };
+
+struct StartResult {
+    bool started = false;
+    StartFailure failure = StartFailure::NoFailure;
+    std::string message;  // the system's reason, for a failure of its own
+};
+
+// One argument of a program's command line. A quoted argument is written between two double
+// quotes where the platform takes a command-line text; where it takes an argument vector, the
+// text is one argument as it stands.
+struct ProgramArgument {
+    std::string text;
+    bool quoted = false;
+};
+
+// Starts the program exeName, looked up by name in the current folder (without regard to case
+// on systems where case matters), with the arguments after its own name; the program receives
+// exeName as its own name. A Windows executable on a system that is not Windows is started
+// through Wine in the prefix the registry was read from. With wait, returns when the program
+// has ended; without, returns at once and leaves nothing behind. Its output goes nowhere.
+StartResult StartProgram(const std::string& exeName, const std::vector<ProgramArgument>& args,
+                         bool wait);
+
+// Milliseconds on a clock that never goes back.
+int64_t MonotonicMilliseconds();
+
+}  // namespace sx::os

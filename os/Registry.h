@@ -1,0 +1,29 @@
+// The machine's registry, read as text.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace sx::os {
+
+// One key of HKEY_LOCAL_MACHINE, opened for reading values. Under Wine the key is read from the
+// prefix's system.reg; the 32-bit view (Wow6432Node) is looked at second.
+class RegistryKey {
+  public:
+    RegistryKey();
+    ~RegistryKey();
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    // False when the key does not exist or the registry cannot be read.
+    bool OpenMachineKey(const std::string& subKey);
+    // An empty name is the key's unnamed value. False when there is no such value.
+    bool QueryValue(const std::string& name, std::string& value) const;
+    void Close();
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace sx::os

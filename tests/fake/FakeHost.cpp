@@ -1,0 +1,163 @@
+#include "tests/fake/FakeHost.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "resources/Resources.h"
+
+namespace sx {
+
+FakeHost::FakeHost() {
+    ui::InstallResources(AppResources());
+    ui::SetHost(this);
+}
+
+FakeHost::~FakeHost() {
+    ui::SetHost(nullptr);
+}
+
+std::unique_ptr<ui::IDialogWindow> FakeHost::CreateDialogWindow(ui::CDialog& dlg,
+                                                                ui::IDialogWindow*) {
+    return std::make_unique<FakeWindow>(*this, dlg);
+}
+
+void FakeHost::Shown(FakeWindow& wnd, bool modal) {
+    if (!modal) return;
+    modalRuns.push_back(wnd.Dialog().TemplateId());
+    m_justShown = &wnd;
+}
+
+void FakeHost::RunUntil(const std::function<bool()>& done) {
+    if (FakeWindow* wnd = m_justShown) {
+        // A modal dialog has just shown: it does what the test scripted, then is cancelled if
+        // it is still open.
+        m_justShown = nullptr;
+        auto& queue = m_scripts[wnd->Dialog().TemplateId()];
+        if (!queue.empty()) {
+            auto script = std::move(queue.front());
+            queue.pop_front();
+            script(*wnd);
+        }
+        if (!done()) wnd->Dialog().OnCancel();
+    }
+    while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+int FakeHost::ShowMessageBox(ui::IDialogWindow*, const std::string& text,
+                             const std::string& caption, unsigned type) {
+    messages.push_back({text, caption, type});
+    if (!m_answers.empty()) {
+        const int a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    }
+    return (type & 0xF) == ui::MbYesNo ? ui::IdNo : ui::IdOk;
+}
+
+std::optional<std::string> FakeHost::OpenFileDialog(const ui::FileDialogRequest& request) {
+    fileDialogs.push_back(request);
+    if (m_fileAnswers.empty()) return std::nullopt;
+    auto a = std::move(m_fileAnswers.front());
+    m_fileAnswers.pop_front();
+    return a;
+}
+
+FakeWindow& FakeHost::Open(ui::CDialog& dlg) {
+    dlg.Create();
+    return static_cast<FakeWindow&>(*dlg.GetWindow());
+}
+
+void FakeHost::ScriptDialog(int templateId, std::function<void(FakeWindow&)> script) {
+    m_scripts[templateId].push_back(std::move(script));
+}
+
+void FakeHost::AnswerMessages(std::initializer_list<int> answers) {
+    m_answers.insert(m_answers.end(), answers.begin(), answers.end());
+}
+
+void FakeHost::AnswerFileDialog(std::optional<std::string> path) {
+    m_fileAnswers.push_back(std::move(path));
+}
+
+// ---- FakeWindow ----------------------------------------------------------------------------
+
+FakeWindow::FakeWindow(FakeHost& host, ui::CDialog& dlg) : m_host(host), m_dlg(dlg) {
+    if (const ui::DialogTemplate* t = dlg.Template()) {
+        for (const ui::ControlTemplate& c : t->controls) {
+            if (c.id == ui::NoControlId) continue;
+            Control ctl;
+            ctl.kind = c.kind;
+            if (c.kind == ui::ControlKind::PushButton || c.kind == ui::ControlKind::RadioButton)
+                ctl.text = c.text;
+            m_controls[c.id] = ctl;
+        }
+    }
+}
+
+void FakeWindow::Show(bool, bool modal) {
+    m_visible = true;
+    m_host.Shown(*this, modal);
+}
+
+FakeWindow::Control& FakeWindow::Ctl(int id) {
+    auto it = m_controls.find(id);
+    if (it == m_controls.end()) {
+        // A test or the program addressed a control the template lacks: a fault worth a crash
+        // in a test run.
+        std::abort();
+    }
+    return it->second;
+}
+
+const FakeWindow::Control& FakeWindow::Ctl(int id) const {
+    return const_cast<FakeWindow*>(this)->Ctl(id);
+}
+
+void FakeWindow::Click(int id) {
+    Control& c = Ctl(id);
+    if (c.kind == ui::ControlKind::RadioButton) {
+        // Automatic radio buttons check themselves, and clear their group, before the handler.
+        for (auto& [otherId, other] : m_controls)
+            if (other.kind == ui::ControlKind::RadioButton) other.checked = otherId == id;
+    }
+    m_dlg.DispatchCommand(id, ui::Event::Clicked);
+}
+
+void FakeWindow::SelectListItem(int id, int index) {
+    Ctl(id).curSel = index;
+    m_dlg.DispatchCommand(id, ui::Event::SelChange);
+}
+
+void FakeWindow::Type(int id, const std::string& text, bool exact) {
+    Ctl(id).text = text;
+    Ctl(id).exact = exact;
+}
+
+void FakeWindow::ListReset(int id) {
+    Ctl(id).items.clear();
+    Ctl(id).curSel = -1;
+}
+
+void FakeWindow::ListInsert(int id, int index, const std::string& text) {
+    auto& items = Ctl(id).items;
+    items.insert(items.begin() + index, text);
+}
+
+std::string FakeWindow::ListText(int id, int index) const {
+    const auto& items = Ctl(id).items;
+    return (index >= 0 && static_cast<size_t>(index) < items.size())
+               ? items[static_cast<size_t>(index)]
+               : std::string();
+}
+
+bool FakeWindow::AppendMenuEntry(unsigned id, const std::string& text) {
+    menu.emplace_back(id, text);
+    return true;
+}
+
+void FakeWindow::PlatformSysCommand(unsigned id, std::intptr_t) {
+    if ((id & ui::SysCommandMask) == ui::SysMinimize) minimized = true;
+}
+
+}  // namespace sx

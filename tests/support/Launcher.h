@@ -1,0 +1,60 @@
+// The one harness of the window tests: a Wine prefix with the game installed, the scripted host,
+// and the main window opened on it; plus the assertions that recur.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/LauncherDlg.h"
+#include "tests/fake/FakeHost.h"
+#include "tests/support/TestSupport.h"
+
+namespace sxtest {
+
+using Items = std::vector<std::string>;
+
+// A mission file with a one-line briefing and a player record.
+std::string Mission(const std::string& briefing, const std::string& callsign);
+
+struct Launcher {
+    // The prefix's registry holds registryValues for the game's key ("" for no key).
+    explicit Launcher(const std::string& registryValues = InstalledGameValues());
+    // Opens the main window (lay out the files first).
+    sx::FakeWindow& Open();
+
+    sx::FakeWindow& wnd() { return *m_wnd; }
+    std::string Missions(const std::string& name) const { return prefix.missions() + "/" + name; }
+    // Types the callsign and clicks "Change".
+    void Change(const std::string& callsign, bool exact = true);
+    // Chooses a file in the custom-missions file dialog.
+    void PickCustom(const std::string& hostPath);
+    // Names in the folder that a rewrite may leave behind.
+    Items Leftovers(const std::string& folder) const;
+
+    FakePrefix prefix;
+    sx::FakeHost host;
+    std::unique_ptr<CLauncherDlg> dlg;
+
+  private:
+    sx::FakeWindow* m_wnd = nullptr;
+};
+
+// Exactly one message box was shown since the last check, with this text and the program's
+// name as caption; the record is cleared for the next check.
+::testing::AssertionResult OneMessage(sx::FakeHost& host, const std::string& text);
+// No message box was shown.
+::testing::AssertionResult NoMessage(const sx::FakeHost& host);
+
+// What the next results table showed.
+struct ShownTable {
+    bool shown = false;
+    std::map<int, std::string> counts;  // by edit id
+    Items allied, axis;
+};
+void CaptureResultsTable(sx::FakeHost& host, ShownTable& table);
+
+}  // namespace sxtest

@@ -1,0 +1,169 @@
+#include "ui/Dialog.h"
+
+#include <cstdlib>
+
+#include "ui/DataExchange.h"
+
+namespace sx::ui {
+
+namespace {
+IHost* g_host = nullptr;
+CWinApp* g_app = nullptr;
+}  // namespace
+
+void SetHost(IHost* host) {
+    g_host = host;
+}
+
+IHost& Host() {
+    if (g_host == nullptr) std::abort();  // a program without a window system cannot go on
+    return *g_host;
+}
+
+CDialog::CDialog(int templateId, CDialog* parent) : m_nTemplateId(templateId), m_pParent(parent) {}
+
+CDialog::~CDialog() = default;
+
+const DialogTemplate* CDialog::Template() const {
+    return FindDialogTemplate(m_nTemplateId);
+}
+
+bool CDialog::OpenWindow() {
+    m_bEnded = false;
+    m_nResult = 0;
+    // A dialog without a parent is owned by the main window, as the platform does it.
+    CDialog* owner = m_pParent;
+    if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != this)
+        owner = AfxGetApp()->m_pMainWnd;
+    m_window = Host().CreateDialogWindow(*this, owner ? owner->GetWindow() : nullptr);
+    return m_window != nullptr;
+}
+
+int CDialog::DoModal() {
+    if (!OpenWindow()) return -1;
+    const bool focusFirst = OnInitDialog();
+    // A dialog that ended in its own initialisation is never shown.
+    if (!m_bEnded) {
+        m_window->Show(focusFirst, true);
+        Host().RunUntil([this] { return m_bEnded; });
+    }
+    m_window.reset();
+    return m_bEnded ? m_nResult : IdCancel;
+}
+
+bool CDialog::Create() {
+    if (!OpenWindow()) return false;
+    const bool focusFirst = OnInitDialog();
+    if (!m_bEnded) m_window->Show(focusFirst, false);
+    return true;
+}
+
+void CDialog::DestroyWindow() {
+    m_window.reset();
+}
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+    if (m_window == nullptr) return false;
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return !dx.m_bFailed;
+}
+
+void CDialog::EndDialog(int result) {
+    m_bEnded = true;
+    m_nResult = result;
+    if (m_window != nullptr) m_window->Hide();
+}
+
+int CDialog::ShowMessageBox(const std::string& text, const char* caption, unsigned type) {
+    IHost& host = Host();
+    return host.ShowMessageBox(m_window.get(), text, caption ? caption : host.AppName(), type);
+}
+
+bool CDialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnOK() {
+    // The values are pulled for whoever reads them after the run; a value that cannot be taken
+    // does not keep the dialog open.
+    UpdateData(true);
+    EndDialog(IdOk);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IdCancel);
+}
+
+void CDialog::OnSysCommand(unsigned id, std::intptr_t param) {
+    if ((id & SysCommandMask) == SysClose) {
+        DispatchCommand(IdCancel, Event::Clicked);
+        return;
+    }
+    if (m_window != nullptr) m_window->PlatformSysCommand(id, param);
+}
+
+void CDialog::DispatchCommand(int id, Event event) {
+    for (const auto& e : GetEventTable()) {
+        if (e.event == event && e.id == id) {
+            (this->*std::get<CommandHandler>(e.handler))();
+            return;
+        }
+    }
+    if (event != Event::Clicked) return;
+    if (id == IdOk) OnOK();
+    if (id == IdCancel) OnCancel();
+}
+
+void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
+    for (const auto& e : GetEventTable()) {
+        if (e.event == Event::SysCommand) {
+            (this->*std::get<SysCommandHandler>(e.handler))(id, param);
+            return;
+        }
+    }
+    OnSysCommand(id, param);
+}
+
+void CDialog::DispatchDefaultCommand() {
+    int id = IdOk;
+    if (const DialogTemplate* t = Template()) {
+        for (const ControlTemplate& c : t->controls)
+            if (c.kind == ControlKind::PushButton && (c.style & style::ButtonDefault) != 0)
+                id = c.id;
+    }
+    DispatchCommand(id, Event::Clicked);
+}
+
+bool CDialog::DispatchPaint() {
+    for (const auto& e : GetEventTable()) {
+        if (e.event == Event::Paint) {
+            (this->*std::get<CommandHandler>(e.handler))();
+            return true;
+        }
+    }
+    return false;
+}
+
+IconHandle CDialog::DispatchQueryDragIcon() {
+    for (const auto& e : GetEventTable())
+        if (e.event == Event::QueryDragIcon) return (this->*std::get<DragIconHandler>(e.handler))();
+    return nullptr;
+}
+
+CWinApp::CWinApp() {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+}  // namespace sx::ui

@@ -1,0 +1,131 @@
+// A small dialog framework: modal and modeless dialogs built from the templates in resources/,
+// their event tables, data exchange between members and controls (DataExchange.h), list boxes
+// (ListBox.h), message boxes and the file-open dialog (FileDialog.h).
+//
+// The framework holds no window-system code. The modal protocol lives here, once: DoModal has
+// the host create the window, calls OnInitDialog, shows the window unless the dialog already
+// ended, and runs the host's event loop until it ends. The default commands live here too: a
+// click of the OK or Cancel button that the dialog does not handle itself ends it, and the
+// window menu's Close cancels it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "ui/Constants.h"
+#include "ui/Host.h"
+#include "ui/Resource.h"
+
+namespace sx::ui {
+
+class CDialog;
+class CDataExchange;
+
+// Events a dialog can take in its event table.
+enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon };
+
+using CommandHandler = void (CDialog::*)();
+using SysCommandHandler = void (CDialog::*)(unsigned id, std::intptr_t param);
+using DragIconHandler = IconHandle (CDialog::*)();
+
+struct EventEntry {
+    Event event;
+    int id;  // control id; 0 for window events
+    std::variant<CommandHandler, SysCommandHandler, DragIconHandler> handler;
+};
+
+template <class D>
+EventEntry OnClicked(int id, void (D::*h)()) {
+    return {Event::Clicked, id, static_cast<CommandHandler>(h)};
+}
+template <class D>
+EventEntry OnSelChange(int id, void (D::*h)()) {
+    return {Event::SelChange, id, static_cast<CommandHandler>(h)};
+}
+template <class D>
+EventEntry OnSysCommandEvent(void (D::*h)(unsigned, std::intptr_t)) {
+    return {Event::SysCommand, 0, static_cast<SysCommandHandler>(h)};
+}
+template <class D>
+EventEntry OnPaintEvent(void (D::*h)()) {
+    return {Event::Paint, 0, static_cast<CommandHandler>(h)};
+}
+template <class D>
+EventEntry OnQueryDragIconEvent(IconHandle (D::*h)()) {
+    return {Event::QueryDragIcon, 0, static_cast<DragIconHandler>(h)};
+}
+
+class CDialog {
+  public:
+    explicit CDialog(int templateId, CDialog* parent = nullptr);
+    virtual ~CDialog();
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Runs the dialog modally; returns its result (IdCancel when it ended without one).
+    int DoModal();
+    // Opens the dialog without waiting for its end: the window is created, initialised and
+    // shown, and lives until DestroyWindow or the dialog's destruction.
+    bool Create();
+    void DestroyWindow();
+
+    // Pushes the members to the controls (false) or pulls them back (true). Returns false when
+    // a pulled value could not be taken; the members that could be taken are set all the same.
+    bool UpdateData(bool saveAndValidate = true);
+    void EndDialog(int result);
+    // A modal message box owned by this dialog; no caption shows the application's name.
+    int ShowMessageBox(const std::string& text, const char* caption = nullptr,
+                       unsigned type = MbOk);
+
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(CDataExchange* pDX);
+    virtual void OnOK();
+    virtual void OnCancel();
+    // The platform's handling of a window-menu command: Close cancels the dialog, the rest is
+    // the window system's.
+    void OnSysCommand(unsigned id, std::intptr_t param);
+    virtual std::span<const EventEntry> GetEventTable() const { return {}; }
+
+    // Called by hosts for the user's actions.
+    void DispatchCommand(int id, Event event);
+    void DispatchSysCommand(unsigned id, std::intptr_t param);
+    // Enter while the focus is on no push button: the default button's click, else OK.
+    void DispatchDefaultCommand();
+    // False when the dialog leaves painting to the window system.
+    bool DispatchPaint();
+    IconHandle DispatchQueryDragIcon();
+
+    IDialogWindow* GetWindow() const { return m_window.get(); }
+    int TemplateId() const { return m_nTemplateId; }
+    const DialogTemplate* Template() const;
+    CDialog* Parent() const { return m_pParent; }
+    bool HasEnded() const { return m_bEnded; }
+    int Result() const { return m_nResult; }
+
+  private:
+    bool OpenWindow();
+    int m_nTemplateId;
+    CDialog* m_pParent;
+    std::unique_ptr<IDialogWindow> m_window;
+    bool m_bEnded = false;
+    int m_nResult = 0;
+};
+
+// The application object: one per process. InitInstance runs the program; returning false ends
+// the process without a message loop of its own.
+class CWinApp {
+  public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+    virtual bool InitInstance() { return false; }
+    CDialog* m_pMainWnd = nullptr;
+};
+
+CWinApp* AfxGetApp();
+
+}  // namespace sx::ui

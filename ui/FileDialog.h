@@ -1,0 +1,33 @@
+// The file-open dialog. It takes and gives paths as the program holds them; the conversion to
+// and from the host's paths happens here, in both directions, and nowhere else.
+#pragma once
+
+#include <string>
+
+#include "ui/Host.h"
+
+namespace sx::ui {
+
+class CDialog;
+
+class CFileDialog {
+  public:
+    CFileDialog(bool openFileDialog, const char* defExt, const char* fileName, unsigned flags,
+                const char* filter, CDialog* parent = nullptr);
+    // IdOk when the user chose a file, IdCancel otherwise.
+    int DoModal();
+    // The chosen file as the program holds paths (see os::FromHostPath).
+    std::string GetPathName() const { return m_strPathName; }
+    std::string GetFileName() const;
+
+    struct Options {
+        std::string lpstrInitialDir;  // as the program holds paths
+        unsigned Flags = 0;
+    } m_ofn;
+
+  private:
+    FileDialogRequest m_request;
+    std::string m_strPathName;
+};
+
+}  // namespace sx::ui

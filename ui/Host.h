@@ -1,0 +1,102 @@
+// What a window system provides to the dialog framework. A host (Qt, Win32, or the scripted one
+// the tests use) creates windows from the templates, shows them, forwards the user's actions to
+// the dialog's Dispatch functions and runs its event loop; everything else (the modal protocol,
+// the default commands, data exchange) is the framework's.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/Resource.h"
+
+namespace sx::ui {
+
+class CDialog;
+
+// Text pulled from a control. exact is false when the control holds characters that the
+// program's text cannot hold (they come back as '?').
+struct ControlText {
+    std::string bytes;
+    bool exact = true;
+};
+
+// The window of a dialog, as a host created it. Control ids are those of the template.
+class IDialogWindow {
+  public:
+    virtual ~IDialogWindow() = default;
+    // Makes the window visible, with the focus on the first tab stop when asked. A modal window
+    // takes the input of the program's other windows while it shows.
+    virtual void Show(bool focusFirstTabStop, bool modal) = 0;
+    // Takes the window off the screen: its dialog has ended.
+    virtual void Hide() = 0;
+    // A disabled window takes no input but keeps painting.
+    virtual void SetEnabled(bool enabled) = 0;
+
+    virtual void SetText(int id, const std::string& text) = 0;
+    virtual ControlText GetText(int id) const = 0;
+    virtual void SetCheck(int id, bool checked) = 0;
+    virtual bool GetCheck(int id) const = 0;
+    // List boxes: entries are single-byte text; the framework keeps them sorted where the
+    // template asks for it, so a host only inserts at the index it is given.
+    virtual void ListReset(int id) = 0;
+    virtual void ListInsert(int id, int index, const std::string& text) = 0;
+    virtual int ListCount(int id) const = 0;
+    virtual std::string ListText(int id, int index) const = 0;
+    // Selects an entry, or clears the selection for -1. Never reported as a user's change.
+    virtual void ListSetCurSel(int id, int index) = 0;
+    virtual int ListCurSel(int id) const = 0;
+
+    virtual void SetIcon(IconHandle icon, bool big) = 0;
+    // Adds an entry to the window menu (or the host's stand-in for it); an empty text adds a
+    // separator. Returns false when the window has no such menu.
+    virtual bool AppendMenuEntry(unsigned id, const std::string& text) = 0;
+    // The window system's own handling of a window-menu command (minimize, move, ...).
+    virtual void PlatformSysCommand(unsigned id, std::intptr_t param) = 0;
+};
+
+// A place the file dialog offers beside its folders (a drive of the game's Wine prefix).
+struct FilePlace {
+    std::string label;     // "C:"
+    std::string hostPath;  // where it lies on the host
+};
+
+// What the file-open dialog is asked for. Paths are the host's own.
+struct FileDialogRequest {
+    bool open = true;
+    std::string defaultExt;
+    std::string fileName;  // the initial text of the name box
+    unsigned flags = 0;
+    std::string filter;      // "Name (*.ext)|*.ext||"
+    std::string initialDir;  // a host path
+    std::vector<FilePlace> places;
+};
+
+// The window system. One host serves the process; tests install the scripted one.
+class IHost {
+  public:
+    virtual ~IHost() = default;
+    // Creates the dialog's window from its template, hidden, owned by owner (none: the
+    // host's choice). Null when the window cannot be made.
+    virtual std::unique_ptr<IDialogWindow> CreateDialogWindow(CDialog& dlg,
+                                                              IDialogWindow* owner) = 0;
+    // Runs the event loop until done() holds. done is asked after every event and at least
+    // every few tens of milliseconds.
+    virtual void RunUntil(const std::function<bool()>& done) = 0;
+    // A modal message box. caption is the text shown in its caption bar.
+    virtual int ShowMessageBox(IDialogWindow* owner, const std::string& text,
+                               const std::string& caption, unsigned type) = 0;
+    // The file-open dialog. Returns the chosen file as a host path, or nothing when the user
+    // cancels.
+    virtual std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) = 0;
+    // The application's name: the executable's file name without its extension.
+    virtual std::string AppName() const = 0;
+};
+
+void SetHost(IHost* host);
+IHost& Host();
+
+}  // namespace sx::ui
