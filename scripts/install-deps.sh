@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config python3
   qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
   fonts-liberation fonts-dejavu-core
