@@ -137,10 +137,7 @@ TEST_F(BadInput, MissionFiles) {
 
         w.Type(IDC_CALLSIGN, "Typed");
         w.Click(IDC_CHANGE_CALLSIGN);
-        if (row.changeMessage.empty())
-            EXPECT_TRUE(NoMessage(h));
-        else
-            EXPECT_TRUE(OneMessage(h, row.changeMessage));
+        EXPECT_TRUE(row.changeMessage.empty() ? NoMessage(h) : OneMessage(h, row.changeMessage));
         if (isFile) {
             EXPECT_TRUE(ReadFile(path) == row.afterChange(before)) << "file content";
         }
@@ -268,10 +265,7 @@ TEST_F(BadInput, RegistryFiles) {
         CLauncherDlg d;
         h.Open(d);
         EXPECT_EQ(d.m_strGameDir, row.gameDir);
-        if (row.gameDir == "none")
-            EXPECT_TRUE(OneMessage(h, text::kNotDetected));
-        else
-            EXPECT_TRUE(NoMessage(h));
+        EXPECT_TRUE(row.gameDir == "none" ? OneMessage(h, text::kNotDetected) : NoMessage(h));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     }
 }

@@ -215,7 +215,9 @@ TEST(LaunchMission, GamesThatEndBadly) {
         EXPECT_EQ(inst.host.messages[0].text, TimeQuestion("00:00:00"));
         inst.host.messages.erase(inst.host.messages.begin());
         EXPECT_EQ(table.shown, c.tableShown);
-        if (!c.tableShown) EXPECT_TRUE(OneMessage(inst.host, text::kResultsNotFound));
+        if (!c.tableShown) {
+            EXPECT_TRUE(OneMessage(inst.host, text::kResultsNotFound));
+        }
         if (c.staleResults) {
             EXPECT_EQ(table.counts.at(IDC_FIGHTER_LOSSES), "0");
             EXPECT_TRUE(table.allied.empty() && table.axis.empty());
