@@ -101,6 +101,7 @@ constexpr std::array<char32_t, 32> kHigh = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+}  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -119,7 +120,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-}  // namespace
 
 char32_t Cp1252ToUnicode(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
@@ -177,6 +177,53 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     out.reserve(bytes.size());
     for (char c : bytes) AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
     return out;
+}
+
+namespace {
+
+// The next code point of UTF-8 text; a byte that starts no valid sequence stands for itself,
+// marked above the Unicode range so that it never equals a decoded character.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t len = c < 0x80         ? 1
+                       : (c >> 5) == 6  ? 2
+                       : (c >> 4) == 14 ? 3
+                       : (c >> 3) == 30 ? 4
+                                        : 0;
+    if (len == 1) return s[i++];
+    if (len == 0 || i + len > s.size()) return 0x110000 + s[i++];
+    char32_t cp = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        const auto cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0x110000 + static_cast<unsigned char>(s[i++]);
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += len;
+    return cp;
+}
+
+char32_t FoldCodePoint(char32_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1
+    if (c >= 0x100 && c <= 0x17F) {                          // Latin Extended-A
+        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+        if (c == 0x178) return 0xFF;
+        return (c & 1) ? c : c + 1;
+    }
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    if (c == 0x1E9E) return 0xDF;  // capital sharp s
+    return c;
+}
+
+}  // namespace
+
+bool EqualsNoCaseUtf8(std::string_view a, std::string_view b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size())
+        if (FoldCodePoint(NextCodePoint(a, i)) != FoldCodePoint(NextCodePoint(b, j))) return false;
+    return i == a.size() && j == b.size();
 }
 
 }  // namespace sx

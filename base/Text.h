@@ -42,4 +42,12 @@ std::string Utf8ToCp1252(std::string_view utf8);
 // Converts Windows-1252 bytes to UTF-8 (for display and for logs only).
 std::string Cp1252ToUtf8(std::string_view bytes);
 
+// Appends a code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// Host names (UTF-8 on Linux) compared without regard to case, the way a Windows file system
+// compares them: letters of the Latin, Greek and Cyrillic alphabets fold to lower case.
+// Bytes that are not UTF-8 compare as themselves.
+bool EqualsNoCaseUtf8(std::string_view a, std::string_view b);
+
 }  // namespace sx

@@ -1,6 +1,7 @@
 // The Wine registry-file reader, over text that Wine itself writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,20 +49,22 @@ TEST(WineRegistry, ReadsEveryValueSpellingWineWrites) {
         {"vnt.exe", "Quote\"d", "say \"hi\" \\ back\\\\slash"},  // escaped quotes and backslashes
         {"vnt.exe", "Tab", "a\tb"},
         {"vnt.exe", "Unicode",
-         "Caf\xe9 \xc4"
-         "1 ?? x"},                   // \x greedy up to four digits
-        {"vnt.exe", "Emoji", "a?b"},  // a surrogate pair is one character
+         "Caf\xc3\xa9 \xc3\x84"
+         "1 \xe4\xb8\xad\xe6\x96\x87 x"},  // \x greedy up to four digits; UTF-8
+        {"vnt.exe", "Emoji",
+         "a\xf0\x9f\x98\x80"
+         "b"},  // a surrogate pair is one character
         {"vnt.exe", "Empty", ""},
         {"vnt.exe", "Dw", "\x78\x56\x34\x12"},  // raw bytes of other types
         {"vnt.exe", "Bin", "\x01\x02\xff"},
         {"vnt.exe", "Missing", "<none>"},
         {"vnt2.exe", "", "C"},  // embedded NUL ends the text
-        {"vnt2.exe", "Latin", "caf\xe9"},
+        {"vnt2.exe", "Latin", "caf\xc3\xa9"},
         {"vnt3.exe", "Odd", "A"},  // hex(1), UTF-16LE
         {"vnt3.exe", "Path", "C:\\"},
-        {"vnt3.exe", "Latin", "caf\xe9 ?"},
-        {"VNT4.EXE", "", "C:\\G"},          // hex(1) without a NUL
-        {"vnt4.exe", "path", "C:\\G\xe9"},  // key and value names: any case
+        {"vnt3.exe", "Latin", "caf\xc3\xa9 \xe4\xb8\xad"},
+        {"VNT4.EXE", "", "C:\\G"},              // hex(1) without a NUL
+        {"vnt4.exe", "path", "C:\\G\xc3\xa9"},  // key and value names: any case
         {"nonul.exe", "Path", "C:\\Games\\V"},
         {"iexplore.exe", "Path", "C:\\Program Files\\Internet Explorer;"},
         {"absent.exe", "Path", "<no key>"},
@@ -72,7 +75,7 @@ TEST(WineRegistry, ReadsEveryValueSpellingWineWrites) {
 
 TEST(WineRegistry, KeyNamesWithEscapesAndLinks) {
     const std::string text = Fixture();
-    EXPECT_EQ(Value(text, "Software\\Test [bracket] \"q\" \xe9", "x"), "y");
+    EXPECT_EQ(Value(text, "Software\\Test [bracket] \"q\" \xc3\xa9", "x"), "y");
     EXPECT_EQ(Value(text, "Software\\Wow6432Node\\FooVendor\\Game", "Where"), "C:\\x32");
     // A #link section holds no values and is not a key of its own here.
     EXPECT_EQ(Value(text, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths",
@@ -111,10 +114,42 @@ TEST(WineRegistry, DamagedAndHandWrittenFiles) {
         {"later section wins", header + section + "\"Path\"=\"A\"\n" + section + "\"Path\"=\"B\"\n",
          "B"},
         {"malformed line skipped", header + section + "\"Path\"=dword:zz\n\"Path\"=\"ok\"\n", "ok"},
-        {"raw UTF-8 bytes", header + section + "\"Path\"=\"C:\\\\Caf\xc3\xa9\"\n", "C:\\Caf\xe9"},
+        {"raw UTF-8 bytes", header + section + "\"Path\"=\"C:\\\\Caf\xc3\xa9\"\n",
+         "C:\\Caf\xc3\xa9"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Value(c.text, kAppPaths + "vnt.exe", "Path"), c.expectedPath) << c.what;
+}
+
+TEST(WineRegistry, ReadInPiecesFindsWhatTheWholeTextHolds) {
+    // The scan reads the file a buffer at a time: headers and values cut by a buffer's edge
+    // read as they would whole.
+    const std::string text = Fixture();
+    const std::string names[] = {kAppPaths + "vnt.exe", kAppPaths + "VNT4.EXE"};
+    const std::string_view keys[] = {names[0], names[1]};
+    std::vector<sx::os::wine::WineRegKey> whole;
+    for (size_t piece : {text.size(), size_t{1}, size_t{5}, size_t{4096}}) {
+        size_t pos = 0;
+        const sx::os::wine::ReadFn read = [&](char* buffer, size_t size) -> std::ptrdiff_t {
+            const size_t n = std::min({size, piece, text.size() - pos});
+            text.copy(buffer, n, pos);
+            pos += n;
+            return static_cast<std::ptrdiff_t>(n);
+        };
+        std::vector<sx::os::wine::WineRegKey> found;
+        ASSERT_TRUE(sx::os::wine::ScanWineRegistry(read, keys, found)) << piece;
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_TRUE(found[0].found && found[1].found) << piece;
+        if (whole.empty()) {
+            whole = found;
+            continue;
+        }
+        for (size_t k = 0; k < 2; ++k) {
+            ASSERT_EQ(found[k].values.size(), whole[k].values.size()) << piece;
+            for (size_t v = 0; v < whole[k].values.size(); ++v)
+                EXPECT_EQ(found[k].values[v].text, whole[k].values[v].text) << piece;
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "os/wine/WineRegistry.h"
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 
 #include "base/Text.h"
@@ -121,9 +123,9 @@ std::optional<std::u16string> ParseEscaped(std::string_view s, size_t& i, char c
     return std::nullopt;
 }
 
-// UTF-16 to Windows-1252 up to the first NUL; unpaired surrogates and missing characters
-// become '?'.
-std::string Utf16ToSingleByte(std::u16string_view u) {
+// UTF-16 to UTF-8 (the host's spelling of names) up to the first NUL; an unpaired surrogate
+// becomes the replacement character.
+std::string Utf16ToUtf8(std::u16string_view u) {
     std::string out;
     for (size_t i = 0; i < u.size(); ++i) {
         char32_t cp = u[i];
@@ -132,9 +134,10 @@ std::string Utf16ToSingleByte(std::u16string_view u) {
             u[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i + 1] - 0xDC00);
             ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
         }
-        unsigned char b = 0;
-        out += UnicodeToCp1252(cp, b) ? static_cast<char>(b) : '?';
+        AppendUtf8(out, cp);
     }
     return out;
 }
@@ -145,7 +148,7 @@ std::string BytesToText(const std::string& bytes, uint32_t type) {
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
             u += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                        (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        return Utf16ToSingleByte(u);
+        return Utf16ToUtf8(u);
     }
     const size_t nul = bytes.find('\0');
     return nul == std::string::npos ? bytes : bytes.substr(0, nul);
@@ -166,7 +169,7 @@ std::optional<std::string> ParseData(std::string_view d) {
         ++i;
         auto s = ParseEscaped(d, i, '"');
         if (!s) return std::nullopt;
-        return Utf16ToSingleByte(*s);
+        return Utf16ToUtf8(*s);
     }
     if (d.substr(0, 4) == "str(") {
         const size_t close = d.find("):\"", 4);
@@ -174,7 +177,7 @@ std::optional<std::string> ParseData(std::string_view d) {
         i = close + 3;
         auto s = ParseEscaped(d, i, '"');
         if (!s) return std::nullopt;
-        return Utf16ToSingleByte(*s);
+        return Utf16ToUtf8(*s);
     }
     if (d.substr(0, 6) == "dword:") {
         uint32_t v = 0;
@@ -219,100 +222,262 @@ std::optional<std::string> ParseData(std::string_view d) {
     return std::nullopt;
 }
 
-// Splits the text into logical lines: CR LF tolerated, a line ending in '\' continued by the next.
-std::vector<std::string> LogicalLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool continuing = false;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (continuing) line = Trim(line);
-        current.append(line);
-        if (!current.empty() && current.back() == '\\' && current.find('=') != std::string::npos &&
-            current.find("=hex") != std::string::npos) {
-            current.pop_back();
-            continuing = true;
-            continue;
-        }
-        continuing = false;
-        lines.push_back(std::move(current));
-        current.clear();
+// One value line of a section ("@=..." or "\"Name\"=..."); nothing for any other line.
+std::optional<WineRegValue> ParseValueLine(std::string_view line) {
+    std::string valueName;
+    size_t i = 0;
+    if (line.empty()) return std::nullopt;
+    if (line[0] == '@') {
+        i = 1;
+    } else if (line[0] == '"') {
+        i = 1;
+        auto nm = ParseEscaped(line, i, '"');
+        if (!nm) return std::nullopt;
+        valueName = Utf16ToUtf8(*nm);
+    } else {
+        return std::nullopt;
     }
-    if (!current.empty()) lines.push_back(std::move(current));
-    return lines;
+    if (i >= line.size() || line[i] != '=') return std::nullopt;
+    auto data = ParseData(Trim(line.substr(i + 1)));
+    if (!data) return std::nullopt;
+    return WineRegValue{std::move(valueName), std::move(*data)};
 }
 
-}  // namespace
+// True when the raw text of a section header names the key.
+bool HeaderNames(std::string_view raw, std::string_view key) {
+    size_t i = 1;
+    const auto name = ParseEscaped(raw, i, ']');
+    return name && EqualsNoCaseUtf8(Utf16ToUtf8(*name), key);
+}
 
-bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
-                         std::vector<WineRegValue>& values) {
-    values.clear();
-    const std::vector<std::string> lines = LogicalLines(fileText);
-    if (lines.empty() || Trim(lines[0]) != "WINE REGISTRY Version 2") return false;
+// A cheap first look at a header: the key as Wine spells it, without regard to case, and then
+// the header's closing bracket. A header that spells its name another way (an escape or a
+// character beyond ASCII where the key has none) is decoded in full.
+bool HeaderMayName(std::string_view raw, std::string_view escapedKey) {
+    const size_t n = escapedKey.size();
+    for (size_t k = 0; k < n; ++k) {
+        if (k + 1 >= raw.size()) return false;
+        const char a = raw[k + 1], b = escapedKey[k];
+        if (a == b ||
+            FoldCase(static_cast<unsigned char>(a)) == FoldCase(static_cast<unsigned char>(b)))
+            continue;
+        return a == '\\' || static_cast<unsigned char>(a) >= 0x80;
+    }
+    return raw.size() > n + 1 && raw[n + 1] == ']';
+}
 
-    bool found = false;
-    bool inKey = false;
-    bool isLink = false;
-    std::vector<WineRegValue> sectionValues;
-    auto finishSection = [&]() {
-        if (inKey && !isLink) {
-            found = true;
-            for (auto& v : sectionValues) {
+// Reads the file a buffer at a time, looking only at the headers of sections until one names a
+// wanted key. Memory stays the buffer's whatever the file's size.
+class Scanner {
+  public:
+    Scanner(const ReadFn& read, std::span<const std::string_view> keys,
+            std::vector<WineRegKey>& out)
+        : m_read(read), m_out(out), m_buf(new char[kFirstBuffer]) {
+        for (std::string_view k : keys) {
+            std::string escaped;
+            for (char c : k) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+            m_keys.push_back({std::string(k), std::move(escaped)});
+        }
+        m_out.assign(keys.size(), WineRegKey{});
+    }
+
+    bool Run() {
+        std::string line;
+        bool cut = false;
+        if (!TakeLine(line, 64, cut) || Trim(line) != "WINE REGISTRY Version 2") return false;
+        int section = -1;
+        for (;;) {
+            if (section < 0) {
+                if (!SkipToHeader(section)) return !m_failed;
+                continue;
+            }
+            // Inside a wanted section: its lines, up to the next header.
+            if (!TakeLogicalLine(line, cut)) break;
+            const std::string_view t = Trim(line);
+            if (!t.empty() && t[0] == '[') {
+                Close(section);
+                section = Match(t);
+                continue;
+            }
+            if (cut || t.empty() || t[0] == ';') continue;
+            if (t[0] == '#') {
+                // A link holds no values of its own; the key is not found through it.
+                if (t == "#link") m_isLink = true;
+                continue;
+            }
+            if (auto v = ParseValueLine(t)) m_values.push_back(std::move(*v));
+        }
+        Close(section);
+        return !m_failed;
+    }
+
+  private:
+    // Reads start small and grow with the file, up to a megabyte.
+    static constexpr size_t kFirstBuffer = 1 << 16;
+    static constexpr size_t kBuffer = 1 << 20;
+    static constexpr size_t kLineCap = 1 << 20;
+    struct Key {
+        std::string name;     // UTF-8
+        std::string escaped;  // as Wine writes it in a header
+    };
+
+    int Match(std::string_view header) {
+        for (size_t k = 0; k < m_keys.size(); ++k)
+            if (HeaderMayName(header, m_keys[k].escaped) && HeaderNames(header, m_keys[k].name))
+                return static_cast<int>(k);
+        return -1;
+    }
+
+    // A wanted section ends: a link is passed over, values of a later section win.
+    void Close(int section) {
+        if (section >= 0 && !m_isLink) {
+            WineRegKey& key = m_out[static_cast<size_t>(section)];
+            key.found = true;
+            for (auto& v : m_values) {
                 bool replaced = false;
-                for (auto& existing : values) {
-                    if (EqualsNoCase(existing.name, v.name)) {
+                for (auto& existing : key.values) {
+                    if (EqualsNoCaseUtf8(existing.name, v.name)) {
                         existing.text = v.text;
                         replaced = true;
                     }
                 }
-                if (!replaced) values.push_back(std::move(v));
+                if (!replaced) key.values.push_back(std::move(v));
             }
         }
-        sectionValues.clear();
-        inKey = false;
-        isLink = false;
-    };
-
-    for (size_t n = 1; n < lines.size(); ++n) {
-        std::string_view line = Trim(lines[n]);
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
-            finishSection();
-            size_t i = 1;
-            auto name = ParseEscaped(line, i, ']');
-            inKey = name && EqualsNoCase(Utf16ToSingleByte(*name), keyPath);
-            continue;
-        }
-        if (!inKey) continue;
-        if (line[0] == '#') {
-            // A link holds no values of its own; the key is not found through it.
-            if (line == "#link") isLink = true;
-            continue;
-        }
-        std::string valueName;
-        size_t i = 0;
-        if (line[0] == '@') {
-            i = 1;
-        } else if (line[0] == '"') {
-            i = 1;
-            auto nm = ParseEscaped(line, i, '"');
-            if (!nm) continue;
-            valueName = Utf16ToSingleByte(*nm);
-        } else {
-            continue;
-        }
-        if (i >= line.size() || line[i] != '=') continue;
-        auto data = ParseData(Trim(line.substr(i + 1)));
-        if (!data) continue;
-        sectionValues.push_back({std::move(valueName), std::move(*data)});
+        m_values.clear();
+        m_isLink = false;
     }
-    finishSection();
-    return found;
+
+    bool Fill() {
+        m_pos = m_end = 0;
+        if (m_eof) return false;
+        if (m_full && m_capacity < kBuffer) {
+            m_capacity *= 4;
+            m_buf.reset(new char[m_capacity]);
+        }
+        const std::ptrdiff_t n = m_read(m_buf.get(), m_capacity);
+        m_full = n == static_cast<std::ptrdiff_t>(m_capacity);
+        if (n <= 0) {
+            m_eof = true;
+            m_failed = n < 0;
+            return false;
+        }
+        m_end = static_cast<size_t>(n);
+        return true;
+    }
+
+    // Moves to the next '[' that starts a line and matches it against the keys; the header's
+    // line is consumed. False at the end of the file.
+    bool SkipToHeader(int& section) {
+        for (;;) {
+            if (m_pos == m_end) {
+                if (m_end > 0) m_lineStart = m_buf[m_end - 1] == '\n';
+                if (!Fill()) return false;
+            }
+            const char* b = m_buf.get();
+            const void* hit = std::memchr(b + m_pos, '[', m_end - m_pos);
+            if (hit == nullptr) {
+                m_pos = m_end;
+                continue;
+            }
+            const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - b);
+            const bool lineStart = at == m_pos ? m_lineStart : b[at - 1] == '\n';
+            m_pos = at + 1;
+            m_lineStart = false;
+            if (!lineStart) continue;
+            const void* nl = std::memchr(b + at, '\n', m_end - at);
+            if (nl != nullptr) {
+                // The whole header lies in the buffer: looked at where it lies.
+                const size_t end = static_cast<size_t>(static_cast<const char*>(nl) - b);
+                section = Match(Trim(std::string_view(b + at, end - at)));
+                m_pos = end + 1;
+                m_lineStart = true;
+            } else {
+                std::string header(b + at, m_end - at);
+                m_pos = m_end;
+                std::string rest;
+                bool cut = false;
+                TakeLine(rest, kLineCap, cut);
+                header += rest;
+                section = cut ? -1 : Match(Trim(header));
+            }
+            if (section >= 0) return true;
+        }
+    }
+
+    // The next line, without its end, keeping at most cap bytes (cut tells). False at the end.
+    bool TakeLine(std::string& line, size_t cap, bool& cut) {
+        line.clear();
+        cut = false;
+        bool any = false;
+        for (;;) {
+            if (m_pos == m_end && !Fill()) return any;
+            any = true;
+            const char* b = m_buf.get() + m_pos;
+            const size_t n = m_end - m_pos;
+            const void* nl = std::memchr(b, '\n', n);
+            const size_t take = nl ? static_cast<size_t>(static_cast<const char*>(nl) - b) : n;
+            const size_t room = cap - line.size();
+            line.append(b, take < room ? take : room);
+            if (take > room) cut = true;
+            m_pos += take;
+            if (nl != nullptr) {
+                ++m_pos;
+                m_lineStart = true;
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                return true;
+            }
+        }
+    }
+
+    // A line with its continuations: a hex value ending in '\' goes on in the next line.
+    bool TakeLogicalLine(std::string& line, bool& cut) {
+        if (!TakeLine(line, kLineCap, cut)) return false;
+        std::string next;
+        while (!cut && !line.empty() && line.back() == '\\' &&
+               line.find("=hex") != std::string::npos) {
+            line.pop_back();
+            bool nextCut = false;
+            if (!TakeLine(next, kLineCap, nextCut)) break;
+            line += Trim(next);
+            cut = nextCut || line.size() > kLineCap;
+        }
+        return true;
+    }
+
+    const ReadFn& m_read;
+    std::vector<WineRegKey>& m_out;
+    std::vector<Key> m_keys;
+    std::unique_ptr<char[]> m_buf;  // not cleared: only what a read put there is looked at
+    size_t m_capacity = kFirstBuffer;
+    bool m_full = false;
+    size_t m_pos = 0, m_end = 0;
+    bool m_eof = false, m_failed = false, m_lineStart = true, m_isLink = false;
+    std::vector<WineRegValue> m_values;
+};
+
+}  // namespace
+
+bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
+                      std::vector<WineRegKey>& keys) {
+    return Scanner(read, keyPaths, keys).Run();
+}
+
+bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
+                         std::vector<WineRegValue>& values) {
+    values.clear();
+    size_t pos = 0;
+    const ReadFn read = [&](char* buffer, size_t size) -> std::ptrdiff_t {
+        const size_t n = size < fileText.size() - pos ? size : fileText.size() - pos;
+        std::memcpy(buffer, fileText.data() + pos, n);
+        pos += n;
+        return static_cast<std::ptrdiff_t>(n);
+    };
+    std::vector<WineRegKey> keys;
+    const std::string_view wanted[] = {keyPath};
+    if (!ScanWineRegistry(read, wanted, keys) || !keys[0].found) return false;
+    values = std::move(keys[0].values);
+    return true;
 }
 
 }  // namespace sx::os::wine

@@ -5,25 +5,42 @@
 // lines ("@=" for the unnamed value, "\"Name\"=" for the others) and Wine's "#" meta lines.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace sx::os::wine {
 
 struct WineRegValue {
-    std::string name;  // single-byte text; empty for the unnamed value
+    std::string name;  // UTF-8; empty for the unnamed value
     std::string text;  // the value as a program reading it as text gets it (see below)
 };
 
-// Looks a key up. keyPath uses single backslashes ("Software\\Microsoft\\...") and compares
-// without regard to case. Sections marked #link hold no values and are passed over.
-// Returns false when the text is not a Wine registry file or holds no such key.
+struct WineRegKey {
+    bool found = false;
+    std::vector<WineRegValue> values;
+};
+
+// Gives the next bytes of the file: the count, 0 at the end, negative on an error.
+using ReadFn = std::function<std::ptrdiff_t(char* buffer, size_t size)>;
+
+// Looks keys up in a registry file read a buffer at a time. keyPaths use single backslashes
+// ("Software\\Microsoft\\...") and compare without regard to case. Only the section headers
+// are looked at until one names a wanted key, and only that section's values are decoded, so
+// time goes with the file's size at the speed of a byte search and memory stays flat. Sections
+// marked #link hold no values and are passed over; when a key's section comes twice, values of
+// the later one win. Returns false when the file is not a Wine registry file or a read failed.
 //
-// Values become single-byte text in Windows-1252: string values (plain, str(n), hex(1), hex(2),
-// hex(7)) up to their first NUL, characters the code page lacks as '?'; other types as their
-// raw bytes up to the first NUL. Lines that cannot be parsed are skipped, as Wine does.
+// Values become text as the host spells names (UTF-8): string values (plain, str(n), hex(1),
+// hex(2), hex(7)) up to their first NUL; other types as their raw bytes up to the first NUL.
+// Lines that cannot be parsed are skipped, as Wine does; so are lines over a megabyte.
+bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
+                      std::vector<WineRegKey>& keys);
+
+// One key of registry text held in memory; false when there is no such key.
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
                          std::vector<WineRegValue>& values);
 

@@ -25,30 +25,28 @@ bool RegistryKey::OpenMachineKey(const std::string& subKey) {
     if (prefix.empty()) return false;
     InputFile f;
     if (!f.Open(prefix + "/system.reg")) return false;
-    std::string text;
-    std::vector<char> buf(1 << 16);
-    for (;;) {
-        const std::ptrdiff_t n = f.Read(buf.data(), buf.size());
-        if (n < 0) return false;
-        if (n == 0) break;
-        text.append(buf.data(), static_cast<size_t>(n));
-    }
-    std::vector<wine::WineRegValue> values;
-    // The 64-bit view first, then the 32-bit one where 32-bit installers write.
+    // The 64-bit view first, then the 32-bit one where 32-bit installers write; one pass finds
+    // both.
     std::string wow = subKey;
     if (StartsWithNoCase(wow, "Software\\")) wow.insert(9, "Wow6432Node\\");
-    if (!wine::ReadWineRegistryKey(text, subKey, values) &&
-        !wine::ReadWineRegistryKey(text, wow, values))
-        return false;
-    for (auto& v : values) m_impl->values.emplace_back(std::move(v.name), std::move(v.text));
-    m_impl->open = true;
-    return true;
+    const std::string_view wanted[] = {subKey, wow};
+    std::vector<wine::WineRegKey> keys;
+    const wine::ReadFn read = [&f](char* buffer, size_t size) { return f.Read(buffer, size); };
+    if (!wine::ScanWineRegistry(read, wanted, keys)) return false;
+    for (wine::WineRegKey& key : keys) {
+        if (!key.found) continue;
+        for (auto& v : key.values)
+            m_impl->values.emplace_back(std::move(v.name), std::move(v.text));
+        m_impl->open = true;
+        return true;
+    }
+    return false;
 }
 
 bool RegistryKey::QueryValue(const std::string& name, std::string& value) const {
     if (!m_impl->open) return false;
     for (const auto& [n, v] : m_impl->values) {
-        if (EqualsNoCase(n, name)) {
+        if (EqualsNoCaseUtf8(n, name)) {
             value = v;
             return true;
         }
