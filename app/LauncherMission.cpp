@@ -1,6 +1,7 @@
 // The main window's operations on the selected mission file: briefing, callsign, rewrite.
 #include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"
+#include "ui/Wait.h"
 
 #include <utility>
 
@@ -33,11 +34,19 @@ void CLauncherDlg::OnChangeCallsign() {
         ShowMessageBox(kBadCallsign);
         return;
     }
-    switch (RewriteMissionCallsign(name, m_strCallsign)) {
+    // Another launcher may be rewriting the same mission: wait a little for it, with the window
+    // answering meanwhile.
+    const os::LockWait waitForLock = [](const std::function<bool()>& tryLock) {
+        return ui::WaitKeepingWindowsAlive(tryLock, kLockWaitMs);
+    };
+    switch (RewriteMissionCallsign(name, m_strCallsign, waitForLock)) {
         case RewriteOutcome::CannotModify:
             ShowMessageBox(kCannotModify);
             LoadCallsign();
             return;
+        case RewriteOutcome::InUse:
+            ShowMessageBox(kMissionInUse);
+            break;
         case RewriteOutcome::Failed:
             ShowMessageBox(kRewriteFailed);
             break;

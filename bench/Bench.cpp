@@ -6,12 +6,19 @@
 //                        player record: every read is a full scan) and DIR/catalogue/ (10,000
 //                        missions); each reference command runs as a child process
 //   Bench --memory FILE  scans and rewrites FILE, then prints the process's peak resident memory
+//   Bench --select FILE  selects FILE in the main window (briefing and callsign), then prints the
+//                        milliseconds it took and the peak resident memory
+//   Bench --registry-memory PREFIX
+//                        looks the game's key up in PREFIX/system.reg, then prints the peak
+//                        resident memory
+// With --files, DIR/prefix-bigreg holds a 64 MiB system.reg for the registry benchmark.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,9 +26,11 @@
 #include <vector>
 
 #include "app/LauncherDlg.h"
+#include "catalogue/Catalogue.h"
 #include "missionfile/FileStreams.h"
 #include "missionfile/MissionText.h"
 #include "os/Files.h"
+#include "os/Registry.h"
 #include "tests/fake/FakeHost.h"
 
 extern char** environ;
@@ -67,14 +76,16 @@ void Scan(Window& w) {
 
 // The rewrite as "Change" makes it: a complete copy, flushed to disk, put in the file's place.
 void Rewrite(const std::string& path) {
-    const auto r = sx::os::ReplaceFileSafely(path, "SXTempMission.mis", "SXTempMission.mis.new",
-                                             [&](sx::os::OutputFile& out) {
-                                                 sx::os::InputFile in;
-                                                 if (!in.Open(path)) return false;
-                                                 sx::FileSource src(in);
-                                                 sx::FileSink sink(out);
-                                                 return sx::CopyWithCallsign(src, sink, "Bench");
-                                             });
+    const auto r = sx::os::ReplaceFileSafely(
+        path,
+        [&](sx::os::OutputFile& out) {
+            sx::os::InputFile in;
+            if (!in.Open(path)) return false;
+            sx::FileSource src(in);
+            sx::FileSink sink(out);
+            return sx::CopyWithCallsign(src, sink, "Bench");
+        },
+        nullptr);
     if (!r.ok) std::abort();
 }
 
@@ -106,6 +117,20 @@ void BM_CatalogueReference_ls(benchmark::State& state) {
     for (auto _ : state) Run("ls -f '" + g_dir + "/catalogue'");
 }
 
+void BM_Registry(benchmark::State& state) {
+    ::setenv("WINEPREFIX", (g_dir + "/prefix-bigreg").c_str(), 1);
+    for (auto _ : state) {
+        sx::os::RegistryKey key;
+        if (!key.OpenMachineKey(sx::kGameKey)) std::abort();
+    }
+}
+void BM_RegistryReference_grep(benchmark::State& state) {
+    for (auto _ : state)
+        Run("LC_ALL=C grep -Fc '[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+            "Paths\\\\vnt.exe]' '" +
+            g_dir + "/prefix-bigreg/system.reg'");
+}
+
 long PeakKiB() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -121,6 +146,8 @@ BENCHMARK(BM_Rewrite)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime(
 BENCHMARK(BM_RewriteReference_cp_sync)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(BM_Catalogue)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_CatalogueReference_ls)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Registry)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_RegistryReference_grep)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
@@ -132,9 +159,25 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", PeakKiB());
         return 0;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--select") == 0) {
+        const auto start = std::chrono::steady_clock::now();
+        { Window w(argv[2]); }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        std::printf("%lld %ld\n", static_cast<long long>(ms.count()), PeakKiB());
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--registry-memory") == 0) {
+        ::setenv("WINEPREFIX", argv[2], 1);
+        sx::os::RegistryKey key;
+        if (!key.OpenMachineKey(sx::kGameKey)) return 1;
+        std::printf("%ld\n", PeakKiB());
+        return 0;
+    }
     if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
         std::fprintf(stderr,
-                     "usage: Bench --files DIR [benchmark options] | Bench --memory FILE\n");
+                     "usage: Bench --files DIR [benchmark options] | Bench --memory FILE | "
+                     "Bench --select FILE | Bench --registry-memory PREFIX\n");
         return 2;
     }
     g_dir = argv[2];

@@ -7,13 +7,6 @@
 
 namespace sx {
 
-namespace {
-constexpr const char* kTempMission = "SXTempMission.mis";
-// Used when the selected mission is itself named like the temporary file; it does not end in
-// ".mis", so a copy left behind by a crash is not listed as a mission.
-constexpr const char* kAltTempMission = "SXTempMission.mis.new";
-}  // namespace
-
 std::string ReadMissionBriefing(const std::string& name, CallsignHandOver& handOver) {
     handOver = {};
     os::InputFile file;
@@ -38,18 +31,24 @@ std::optional<std::string> ReadMissionCallsign(const std::string& name,
     return ReadCallsign(reader);
 }
 
-RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign) {
-    if (!os::MakeWritable(name)) return RewriteOutcome::CannotModify;
-    const os::ReplaceResult result =
-        os::ReplaceFileSafely(name, kTempMission, kAltTempMission, [&](os::OutputFile& out) {
+RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
+                                      const os::LockWait& waitForLock) {
+    const std::optional<os::FileAttributes> before = os::MakeWritable(name);
+    if (!before) return RewriteOutcome::CannotModify;
+    const os::ReplaceResult result = os::ReplaceFileSafely(
+        name,
+        [&](os::OutputFile& out) {
             // Opened here, under the file's lock, so the copy starts from the latest version.
             os::InputFile in;
             if (!in.Open(name)) return false;
             FileSource source(in);
             FileSink sink(out);
             return CopyWithCallsign(source, sink, callsign);
-        });
-    return result.ok ? RewriteOutcome::Rewritten : RewriteOutcome::Failed;
+        },
+        waitForLock);
+    if (result.ok) return RewriteOutcome::Rewritten;
+    os::RestoreAttributes(name, *before);
+    return result.inUse ? RewriteOutcome::InUse : RewriteOutcome::Failed;
 }
 
 }  // namespace sx

@@ -14,6 +14,8 @@ inline constexpr const char* kCannotModify =
     "not on a CD";
 inline constexpr const char* kRewriteFailed =
     "The new callsign could not be written.\nThe mission file has been left unchanged.";
+inline constexpr const char* kMissionInUse =
+    "The mission file is in use by another program.\nThe mission file has been left unchanged.";
 inline constexpr const char* kBadCallsign =
     "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
     "mission file has been left unchanged.";
@@ -35,11 +37,16 @@ std::string ReadMissionBriefing(const std::string& name, CallsignHandOver& handO
 std::optional<std::string> ReadMissionCallsign(const std::string& name,
                                                const CallsignHandOver& handOver);
 
-enum class RewriteOutcome { Rewritten, CannotModify, Failed };
+enum class RewriteOutcome { Rewritten, CannotModify, InUse, Failed };
 
-// Writes callsign into every player record of the mission. CannotModify: the file is missing
-// or cannot be made writable, and nothing was touched. Failed: a later step failed, and the
-// file was left as it was.
-RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign);
+// How long a rewrite waits for another program to let go of the mission.
+inline constexpr int kLockWaitMs = 3000;
+
+// Writes callsign into every player record of the mission. CannotModify: the file is missing,
+// is not a regular file, or cannot be made writable, and nothing was touched. InUse: another
+// program held the mission's lock for as long as waitForLock waited. Failed: a later step
+// failed. In both of the last cases the file keeps its bytes and its attributes.
+RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
+                                      const os::LockWait& waitForLock);
 
 }  // namespace sx

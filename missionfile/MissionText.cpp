@@ -19,6 +19,12 @@ class BriefingScan {
                 m_briefing.clear();
                 m_noTextYet = false;
             }
+            // A briefing of megabytes is no briefing a user reads; it would only cost memory.
+            if (m_briefing.size() + kBriefingSeparator.size() + line.size() > kBriefingLimit) {
+                m_briefing += kBriefingSeparator;
+                m_briefing += kBriefingShortened;
+                return false;
+            }
             m_briefing += kBriefingSeparator;
             m_briefing += line;
         }
@@ -105,9 +111,11 @@ MissionScan ScanMission(LineReader& reader) {
 }
 
 bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) {
-    LineReader reader(in, LineReader::kWholeLines);
-    // Lines that go out as they came (those that end in CR LF already, the most) are gathered
-    // into one span of the reader's buffer and written at once.
+    // Lines are read in pieces: a line of any length costs no more memory than a piece.
+    constexpr size_t kPiece = 1 << 16;
+    LineReader reader(in, kPiece);
+    // Lines that go out as they came (whole lines that end in CR LF already, the most) are
+    // gathered into one span of the reader's buffer and written at once.
     const char* spanBegin = nullptr;
     size_t spanSize = 0;
     auto flush = [&]() {
@@ -120,35 +128,65 @@ bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) 
         return flush() && out.Write(text.data(), text.size());
     };
     auto writeLine = [&](std::string_view text) { return flush() && WriteLine(out, text); };
-
-    std::string_view line;
     const std::string callsignLine = std::string(kCallsignKey) + std::string(callsign);
     const std::string mpCallsignLine = std::string(kMpCallsignKey) + std::string(callsign);
-    while (reader.ReadLine(line)) {
-        const bool player = StartsWith(line, kPlayerLine);
-        if (!player) {
+
+    // What a line is, decided by its first piece: a player record's player line, its line 2
+    // (kept), its two callsign lines (dropped and written anew), or any other line.
+    enum class Role { Text, Player, Line2, Drop };
+    Role role = Role::Text;
+    int recordLeft = 0;  // lines of the current player record still to come: 3, 2, 1
+    bool open = false;   // a line has begun and its end has not been read yet
+    auto endLine = [&]() {
+        open = false;
+        if (role == Role::Player) {
+            recordLeft = 3;
+        } else if (recordLeft > 0 && --recordLeft == 0) {
+            return writeLine(callsignLine) && writeLine(mpCallsignLine);
+        }
+        return true;
+    };
+
+    std::string_view piece;
+    while (reader.ReadLine(piece)) {
+        const bool terminated = reader.LastLineTerminated();
+        // A line cut off by a control-Z ends there; the control-Z and what follows come last.
+        const bool cut = !terminated && reader.StoppedAtControlZ();
+        const bool first = !open;
+        if (first) {
+            open = true;
+            role = recordLeft == 3                  ? Role::Line2
+                   : recordLeft > 0                 ? Role::Drop
+                   : StartsWith(piece, kPlayerLine) ? Role::Player
+                                                    : Role::Text;
+        }
+        if (role != Role::Drop) {
             const std::string_view raw = reader.LastRaw();
-            if (raw.size() >= 2 && raw.substr(raw.size() - 2) == "\r\n") {
-                if (spanSize != 0 && spanBegin + spanSize != raw.data() && !flush()) return false;
+            const bool crlf = raw.size() >= 2 && raw.substr(raw.size() - 2) == "\r\n";
+            bool ok = true;
+            if (terminated && crlf && first) {
+                if (spanSize != 0 && spanBegin + spanSize != raw.data()) ok = flush();
                 if (spanSize == 0) spanBegin = raw.data();
                 spanSize += raw.size();
-                continue;
+            } else if (terminated && crlf) {
+                ok = write(raw);
+            } else if (terminated || (cut && role != Role::Text)) {
+                ok = writeLine(piece);
+            } else {
+                ok = write(piece);  // more of the line follows, or it ends without a line end
             }
-            // A line cut off by a control-Z keeps its bytes as they were: the control-Z follows.
-            if (!reader.LastLineTerminated() && reader.StoppedAtControlZ()) {
-                if (!write(line)) return false;
-                break;
-            }
-            if (!writeLine(line)) return false;
-            continue;
+            if (!ok) return false;
         }
-        if (!writeLine(line)) return false;
-        std::string_view skipped;
-        reader.ReadLine(skipped);  // record line 2, kept
-        if (!writeLine(skipped)) return false;
-        reader.ReadLine(skipped);  // the old callsign line
-        reader.ReadLine(skipped);  // the old MP callsign line
-        if (!writeLine(callsignLine) || !writeLine(mpCallsignLine)) return false;
+        if ((terminated || cut) && !endLine()) return false;
+    }
+    // The last line had no line end: it gets one.
+    if (open && role != Role::Drop && !reader.StoppedAtControlZ() && !writeLine({})) return false;
+    if (open && !endLine()) return false;
+    // A record cut short by the end of the file: its missing lines read as empty lines.
+    while (recordLeft > 0) {
+        if (recordLeft == 3 && !writeLine({})) return false;
+        if (--recordLeft == 0 && !(writeLine(callsignLine) && writeLine(mpCallsignLine)))
+            return false;
     }
     if (!flush() || reader.Failed()) return false;
     reader.SetBeforeRefill(nullptr);

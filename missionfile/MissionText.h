@@ -16,12 +16,16 @@ inline constexpr std::string_view kNoBriefing = "No Briefing available for this 
 inline constexpr std::string_view kBriefingSeparator = "\r\r\n";
 inline constexpr std::string_view kSummaryBegin = ".MissionSummary";
 inline constexpr std::string_view kSummaryEnd = ".EndMissionSummary";
+// A briefing keeps at most this much text, then a last row that says it was shortened.
+inline constexpr size_t kBriefingLimit = 1 << 20;
+inline constexpr std::string_view kBriefingShortened = "(briefing shortened)";
 inline constexpr std::string_view kPlayerLine = "\t.IsPlayer";
 inline constexpr std::string_view kCallsignKey = "\t.Callsign  ";
 inline constexpr std::string_view kMpCallsignKey = "\t.MPCallsign  ";
 
 // The briefing shown for a file that could be opened: the body of its first summary block, each
-// line after a separator, or the "no briefing" text while no non-empty body line came.
+// line after a separator, or the "no briefing" text while no non-empty body line came. A body
+// longer than kBriefingLimit ends in a row kBriefingShortened.
 std::string ExtractBriefing(LineReader& reader);
 
 // The callsign of the player record the reading stops at (the first player line that is exactly

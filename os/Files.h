@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -16,11 +17,25 @@ namespace sx::os {
 
 // Every file operation asks the hook first; an error it returns makes the operation fail with
 // that error without touching the file system. Tests use it to fail any step and to record the
-// order of the calls.
-enum class FileOp { Open, Read, Write, Flush, Sync, Close, Chmod, Rename, SyncFolder, Unlink };
+// order of the calls. Access is the test whether this user may write a file.
+enum class FileOp {
+    Open,
+    Read,
+    Write,
+    Flush,
+    Sync,
+    Close,
+    Access,
+    Chmod,
+    Rename,
+    SyncFolder,
+    Unlink
+};
 const char* FileOpName(FileOp op);
 using FaultHook = std::function<std::error_code(FileOp op, const std::string& path)>;
 void SetFaultHook(FaultHook hook);
+// Where the names of temporary files come from (tests make them collide); null: random names.
+void SetTempNameSource(std::function<std::string()> source);
 
 // ---- Reading ----------------------------------------------------------------------------------
 
@@ -37,8 +52,9 @@ class InputFile {
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
-    // Opens an existing file, by its name in the current folder, for reading; never creates
-    // one.
+    // Opens an existing regular file for reading, by its name in the current folder or by a
+    // host path; never creates one. Anything else (a folder, a FIFO, a device, a socket) is
+    // refused at once, and reading stops at the size the file had when it was opened.
     bool Open(const std::string& name);
     // Reads up to size bytes: the count, 0 at the end, -1 on an error.
     std::ptrdiff_t Read(char* buffer, size_t size);
@@ -65,26 +81,45 @@ class OutputFile {
     virtual std::error_code Error() const = 0;
 };
 
-// Makes a file, by its name in the current folder, writable for this user (the read-only flag
-// of a file copied from a CD). Fails when the file is missing or cannot be made writable.
-bool MakeWritable(const std::string& name);
+// What a file's attributes were before MakeWritable changed them.
+struct FileAttributes {
+    uint32_t value = 0;
+    bool changed = false;
+};
+
+// Makes a regular file, by its name in the current folder, writable for this user where it is
+// not yet: the read-only flag of a file copied from a CD. On Windows the read-only, hidden and
+// system flags are cleared; on Linux, which has no such flags, only the owner's write bit is
+// added, and only when this user cannot write the file already. Returns what the attributes were;
+// nothing when the file is missing, is not a regular file, or cannot be made writable (and then
+// nothing was changed).
+std::optional<FileAttributes> MakeWritable(const std::string& name);
+// Puts back what MakeWritable changed, after a rewrite that failed.
+void RestoreAttributes(const std::string& name, const FileAttributes& before);
+
+// Waits for the lock of a file: tryLock takes it when it is free. Returns whether it was taken.
+using LockWait = std::function<bool(const std::function<bool()>& tryLock)>;
 
 struct ReplaceResult {
     bool ok = false;
+    bool inUse = false;  // the file's lock stayed taken by another program
     FileOp failedOp = FileOp::Open;
     std::error_code error;
 };
 
-// Replaces a file, by its name in the current folder, with the content that writeCopy
-// produces, so that the file is always either exactly as before or completely replaced: the
-// copy goes into a temporary file beside the file (tempName, or altTempName when the file
-// itself bears tempName), is flushed to disk, takes the file's permission bits and then the
-// file's place in one atomic step. A symbolic link stays a link: the file it points to is
-// replaced. On failure the temporary file is removed.
-// Rewrites of the same file by several processes take turns: writeCopy runs while this process
-// holds the file's lock, so it should open the file it copies from itself.
-ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& tempName,
-                                const std::string& altTempName,
-                                const std::function<bool(OutputFile&)>& writeCopy);
+// Replaces a regular file, by its name in the current folder, with the content that writeCopy
+// produces, so that the file is always either exactly as before or completely replaced. The copy
+// goes into a temporary file that this call creates afresh beside the file (a name of its own
+// that ends in ".tmp", never a file that was there), is flushed to disk, takes the file's
+// permissions, attributes and, where this user may give them, owner, and then takes the file's
+// place in one atomic step. A symbolic link stays a link: the file it points to is replaced.
+// On failure the temporary file is removed and the file is untouched.
+// Rewrites of one file by several processes take turns under the file's lock, which no reader
+// waits for. When another program holds it, waitForLock is asked to wait (it may run the
+// program's event loop meanwhile); if it gives up, nothing is touched and inUse is set.
+// writeCopy runs under the lock, so it should open the file it copies from itself.
+ReplaceResult ReplaceFileSafely(const std::string& name,
+                                const std::function<bool(OutputFile&)>& writeCopy,
+                                const LockWait& waitForLock);
 
 }  // namespace sx::os

@@ -73,10 +73,11 @@ void ReadResults(LineReader& reader, ResultsTable& table) {
             }
         }
         if (counted) continue;
-        if (MatchesAny(line, kAlliedKeys))
-            table.alliedLosses.push_back(line);
-        else if (MatchesAny(line, kAxisKeys))
-            table.axisLosses.push_back(line);
+        std::vector<std::string>* list = MatchesAny(line, kAlliedKeys) ? &table.alliedLosses
+                                         : MatchesAny(line, kAxisKeys) ? &table.axisLosses
+                                                                       : nullptr;
+        if (list == nullptr || list->size() > kResultsListLimit) continue;
+        list->push_back(list->size() < kResultsListLimit ? line : kListShortened);
     }
 }
 

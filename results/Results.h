@@ -14,6 +14,10 @@ inline constexpr const char* kResultsFile = "Results.txt";
 inline constexpr const char* kResultsFolder = "\\Data\\Missions";
 inline constexpr const char* kResultsNotFound = "Results file cannot be located";
 
+// Each list keeps at most this many lines, then a last entry that says it was shortened.
+inline constexpr size_t kResultsListLimit = 10000;
+inline constexpr const char* kListShortened = "(list shortened)";
+
 struct ResultsTable {
     int fighterLosses = 0;
     int bomberLosses = 0;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The long reliability runs: the callsign rewrite killed at random moments a thousand times.
+# The long reliability runs: the callsign rewrite killed at random moments a thousand times,
+# and two launchers changing two missions of one folder for a thousand rounds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

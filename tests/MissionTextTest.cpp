@@ -104,4 +104,94 @@ TEST(Callsign, PlayerRecord) {
     }
 }
 
+std::string Copy(const std::string& in, const std::string& callsign) {
+    sx::MemorySource src(in);
+    sx::StringSink sink;
+    EXPECT_TRUE(sx::CopyWithCallsign(src, sink, callsign));
+    return sink.text;
+}
+
+TEST(CallsignCopy, Records) {
+    const std::string longLine = "\t.Note  " + std::string(3000, 'n');
+    const struct {
+        const char* what;
+        std::string in, callsign, out;
+    } cases[] = {
+        {"one record", "A\n\t.IsPlayer\n\t.Skill 2\n\t.Callsign  Old\n\t.MPCallsign  Other\nZ\n",
+         "New",
+         "A\r\n\t.IsPlayer\r\n\t.Skill 2\r\n\t.Callsign  New\r\n\t.MPCallsign  New\r\nZ\r\n"},
+        {"empty callsign", "\t.IsPlayer\nx\n\t.Callsign  Old\n\t.MPCallsign  Old\n", "",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  \r\n\t.MPCallsign  \r\n"},
+        {"two records", "\t.IsPlayer\na\nc\nm\n-\n\t.IsPlayer\nb\nc\nm\n", "Two",
+         "\t.IsPlayer\r\na\r\n\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n-\r\n\t.IsPlayer\r\nb\r\n"
+         "\t.Callsign  Two\r\n\t.MPCallsign  Two\r\n"},
+        {"trailing blanks kept", "\t.IsPlayer\nx\nc\nm\n", "Bob  ",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  Bob  \r\n\t.MPCallsign  Bob  \r\n"},
+        {"no record: only line ends change", "a\r\nb\nc", "X", "a\r\nb\r\nc\r\n"},
+        {"record cut short by the end", "a\n\t.IsPlayer\n", "X",
+         "a\r\n\t.IsPlayer\r\n\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
+        {"long lines stay whole", longLine + "\n\t.IsPlayer\n" + longLine + "\nc\nm\n", "X",
+         longLine + "\r\n\t.IsPlayer\r\n" + longLine +
+             "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n"},
+        {"bytes after a control-Z kept",
+         "\t.IsPlayer\nx\nc\nm\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff", "X",
+         "\t.IsPlayer\r\nx\r\n\t.Callsign  X\r\n\t.MPCallsign  "
+         "X\r\nlast\x1a\n\t.IsPlayer\nnot\nread\n\xff"},
+        {"control-Z at a line start",
+         "a\n\x1a"
+         "b",
+         "X",
+         "a\r\n\x1a"
+         "b"},
+        {"lone CR and NUL kept", std::string("a\rb\0c\n", 6), "X", std::string("a\rb\0c\r\n", 7)},
+        {"player line cut by a control-Z",
+         "\t.IsPlayer\x1a"
+         "rest",
+         "X",
+         "\t.IsPlayer\r\n\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\n\x1a"
+         "rest"},
+    };
+    for (const auto& c : cases) {
+        const std::string once = Copy(c.in, c.callsign);
+        EXPECT_EQ(once, c.out) << c.what;
+        EXPECT_EQ(Copy(once, c.callsign), once) << c.what << ": twice is once";
+    }
+}
+
+// Where two long texts part, rather than both of them.
+::testing::AssertionResult SameText(const std::string& got, const std::string& want) {
+    if (got == want) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+    return ::testing::AssertionFailure()
+           << "sizes " << got.size() << " and " << want.size() << ", first difference at " << i
+           << ": \"" << got.substr(i, 16) << "\" for \"" << want.substr(i, 16) << "\"";
+}
+
+// Lines far longer than the piece the copy reads at a time, and line ends that fall on the
+// pieces' edges, come out whole, each with one CR LF.
+TEST(CallsignCopy, LinesOfAnyLength) {
+    constexpr size_t kPiece = 1 << 16;
+    for (size_t length : {kPiece - 2, kPiece - 1, kPiece, kPiece + 1, 3 * kPiece, 5 * kPiece + 7}) {
+        const std::string line(length, 'q');
+        for (const char* end : {"\n", "\r\n", "", "\r"}) {
+            SCOPED_TRACE(std::to_string(length) + " + " + std::to_string(std::string(end).size()));
+            // A line ending in a lone CR keeps it: only a CR before a line feed is a line end.
+            const std::string tail = std::string(end) == "\r" ? "\r\r\n" : "\r\n";
+            EXPECT_TRUE(SameText(Copy(line + end, "X"), line + tail));
+            // In a player record: kept as line 2, dropped as a callsign line.
+            const std::string ended = line + end + (std::string(end).ends_with('\n') ? "" : "\n");
+            EXPECT_TRUE(SameText(
+                Copy("\t.IsPlayer\n" + line + "\n" + ended + "m\nz", "X"),
+                "\t.IsPlayer\r\n" + line + "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\nz\r\n"));
+        }
+        // A long line cut off by a control-Z keeps its bytes as they were.
+        EXPECT_TRUE(SameText(Copy(line + "\x1a"
+                                         "after",
+                                  "X"),
+                             line + "\x1a"
+                                    "after"));
+    }
+}
+
 }  // namespace

@@ -3,13 +3,21 @@
 #include <cstdlib>
 
 #include "ui/DataExchange.h"
+#include "ui/Wait.h"
 
 namespace sx::ui {
 
 namespace {
 IHost* g_host = nullptr;
 CWinApp* g_app = nullptr;
+std::vector<CDialog*> g_open;
 }  // namespace
+
+std::vector<IDialogWindow*> OpenDialogWindows() {
+    std::vector<IDialogWindow*> windows;
+    for (CDialog* d : g_open) windows.push_back(d->GetWindow());
+    return windows;
+}
 
 void SetHost(IHost* host) {
     g_host = host;
@@ -22,7 +30,14 @@ IHost& Host() {
 
 CDialog::CDialog(int templateId, CDialog* parent) : m_nTemplateId(templateId), m_pParent(parent) {}
 
-CDialog::~CDialog() = default;
+CDialog::~CDialog() {
+    CloseWindow();
+}
+
+void CDialog::CloseWindow() {
+    std::erase(g_open, this);
+    m_window.reset();
+}
 
 const DialogTemplate* CDialog::Template() const {
     return FindDialogTemplate(m_nTemplateId);
@@ -35,7 +50,9 @@ bool CDialog::OpenWindow() {
     CDialog* owner = m_pParent;
     if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != this)
         owner = AfxGetApp()->m_pMainWnd;
+    CloseWindow();
     m_window = Host().CreateDialogWindow(*this, owner ? owner->GetWindow() : nullptr);
+    if (m_window != nullptr) g_open.push_back(this);
     return m_window != nullptr;
 }
 
@@ -47,7 +64,7 @@ int CDialog::DoModal() {
         m_window->Show(focusFirst, true);
         Host().RunUntil([this] { return m_bEnded; });
     }
-    m_window.reset();
+    CloseWindow();
     return m_bEnded ? m_nResult : IdCancel;
 }
 
@@ -59,7 +76,7 @@ bool CDialog::Create() {
 }
 
 void CDialog::DestroyWindow() {
-    m_window.reset();
+    CloseWindow();
 }
 
 bool CDialog::UpdateData(bool saveAndValidate) {
@@ -107,6 +124,7 @@ void CDialog::OnSysCommand(unsigned id, std::intptr_t param) {
 }
 
 void CDialog::DispatchCommand(int id, Event event) {
+    if (IsWaiting()) return;
     for (const auto& e : GetEventTable()) {
         if (e.event == event && e.id == id) {
             (this->*std::get<CommandHandler>(e.handler))();
@@ -119,6 +137,7 @@ void CDialog::DispatchCommand(int id, Event event) {
 }
 
 void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
+    if (IsWaiting()) return;
     for (const auto& e : GetEventTable()) {
         if (e.event == Event::SysCommand) {
             (this->*std::get<SysCommandHandler>(e.handler))(id, param);
@@ -129,6 +148,7 @@ void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
 }
 
 void CDialog::DispatchDefaultCommand() {
+    if (IsWaiting()) return;
     int id = IdOk;
     if (const DialogTemplate* t = Template()) {
         for (const ControlTemplate& c : t->controls)

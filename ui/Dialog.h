@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "ui/Constants.h"
 #include "ui/Host.h"
@@ -89,7 +90,8 @@ class CDialog {
     void OnSysCommand(unsigned id, std::intptr_t param);
     virtual std::span<const EventEntry> GetEventTable() const { return {}; }
 
-    // Called by hosts for the user's actions.
+    // Called by hosts for the user's actions. While the program waits (ui/Wait.h) they are
+    // refused, painting excepted.
     void DispatchCommand(int id, Event event);
     void DispatchSysCommand(unsigned id, std::intptr_t param);
     // Enter while the focus is on no push button: the default button's click, else OK.
@@ -107,6 +109,7 @@ class CDialog {
 
   private:
     bool OpenWindow();
+    void CloseWindow();
     int m_nTemplateId;
     CDialog* m_pParent;
     std::unique_ptr<IDialogWindow> m_window;
@@ -127,5 +130,8 @@ class CWinApp {
 };
 
 CWinApp* AfxGetApp();
+
+// The windows of the dialogs that are open, oldest first.
+std::vector<IDialogWindow*> OpenDialogWindows();
 
 }  // namespace sx::ui

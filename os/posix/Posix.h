@@ -15,6 +15,9 @@ std::string Basename(const std::string& path);
 // The path with every link resolved; empty when it cannot be resolved.
 std::string RealPath(const std::string& path);
 
+// A fresh name for a temporary file (see SetTempNameSource).
+std::string TempName();
+
 // Buffered output to a file descriptor, every step checked.
 class FdOutputFile : public OutputFile {
   public:
@@ -22,8 +25,9 @@ class FdOutputFile : public OutputFile {
     ~FdOutputFile() override;
     FdOutputFile(const FdOutputFile&) = delete;
     FdOutputFile& operator=(const FdOutputFile&) = delete;
-    // Creates the file, or empties it if it exists.
-    bool Create(const std::string& path);
+    // Writes to fd, a file this program created; path names it in the fault seam.
+    void Adopt(int fd, const std::string& path);
+    int Fd() const { return m_fd; }
     bool Write(const char* data, size_t size) override;
     using OutputFile::Write;
     std::error_code Error() const override { return m_err; }

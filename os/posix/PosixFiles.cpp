@@ -32,6 +32,8 @@ const char* FileOpName(FileOp op) {
             return "sync";
         case FileOp::Close:
             return "close";
+        case FileOp::Access:
+            return "access";
         case FileOp::Chmod:
             return "chmod";
         case FileOp::Rename:
@@ -86,14 +88,11 @@ bool FdOutputFile::Fail(int err) {
     return false;
 }
 
-bool FdOutputFile::Create(const std::string& path) {
+void FdOutputFile::Adopt(int fd, const std::string& path) {
+    m_fd = fd;
     m_path = path;
     m_err.clear();
     m_buffer.clear();
-    if (!Allowed(FileOp::Open, m_path)) return Fail(errno);
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (m_fd < 0) return Fail(errno);
-    return true;
 }
 
 bool FdOutputFile::WriteOut(const char* data, size_t size) {
@@ -151,7 +150,14 @@ bool FdOutputFile::Close() {
 struct InputFile::Impl {
     int fd = -1;
     std::string path;
+    // What may still be read: the size the file had when it was opened. A file of the proc and
+    // sys kinds tells a size of 0 and is read up to kPseudoFileLimit.
+    uint64_t left = 0;
 };
+
+namespace {
+constexpr uint64_t kPseudoFileLimit = 1 << 20;
+}  // namespace
 
 InputFile::InputFile() : m_impl(std::make_unique<Impl>()) {}
 
@@ -168,23 +174,35 @@ bool InputFile::Open(const std::string& name) {
     if (name.empty()) return false;
     m_impl->path = name;
     if (!posix::Allowed(FileOp::Open, name)) return false;
-    m_impl->fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_impl->fd < 0) return false;
+    // Only a regular file is read: a FIFO would block, a device may never end. The test comes
+    // before the opening, so that opening has no effect on a device, and again after it, on
+    // what was really opened.
     struct stat st {};
-    if (::fstat(m_impl->fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        Close();
-        errno = EISDIR;
+    if (::stat(name.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
+    m_impl->fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_impl->fd < 0) return false;
+    if (::fstat(m_impl->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        errno = EINVAL;
+        return false;
+    }
+    m_impl->left = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : kPseudoFileLimit;
     return true;
 }
 
 std::ptrdiff_t InputFile::Read(char* buffer, size_t size) {
     if (m_impl->fd < 0) return -1;
     if (!posix::Allowed(FileOp::Read, m_impl->path)) return -1;
+    if (size > m_impl->left) size = static_cast<size_t>(m_impl->left);
+    if (size == 0) return 0;
     for (;;) {
         const ssize_t n = ::read(m_impl->fd, buffer, size);
         if (n < 0 && errno == EINTR) continue;
+        if (n > 0) m_impl->left -= static_cast<uint64_t>(n);
         return n;
     }
 }
@@ -206,18 +224,31 @@ void InputFile::Close() {
     m_impl->fd = -1;
 }
 
-bool MakeWritable(const std::string& name) {
-    if (name.empty()) return false;
+std::optional<FileAttributes> MakeWritable(const std::string& name) {
+    if (name.empty()) return std::nullopt;
     struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) return false;
-    if (S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
+    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    FileAttributes before{static_cast<uint32_t>(st.st_mode & 07777), false};
+    auto writable = [&name] {
+        return posix::Allowed(FileOp::Access, name) &&
+               ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
+    };
+    // A file in a shared folder that this user may write but does not own is left as it is.
+    if (writable()) return before;
+    // On a read-only mount chmod fails even when the bits would not change: the answer wanted.
+    if (!posix::Allowed(FileOp::Chmod, name) || ::chmod(name.c_str(), before.value | S_IWUSR) != 0)
+        return std::nullopt;
+    before.changed = true;
+    if (!writable()) {
+        RestoreAttributes(name, before);
+        return std::nullopt;
     }
-    if (!posix::Allowed(FileOp::Chmod, name)) return false;
-    // chmod on a read-only mount fails even when the bits would not change; that is the
-    // answer wanted here.
-    return ::chmod(name.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+    return before;
+}
+
+void RestoreAttributes(const std::string& name, const FileAttributes& before) {
+    if (before.changed && posix::Allowed(FileOp::Chmod, name))
+        ::chmod(name.c_str(), static_cast<mode_t>(before.value));
 }
 
 }  // namespace sx::os

@@ -1,4 +1,5 @@
 // Starting a program on POSIX (a Windows one through Wine), and the clock.
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/Text.h"
 #include "os/Paths.h"
 #include "os/Process.h"
 #include "os/wine/Wine.h"
@@ -26,11 +28,84 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return p;
 }
 
+// The entry of folder named name without regard to case (the exact name first).
+std::string FindInFolder(const std::string& folder, const std::string& name) {
+    std::string found;
+    DIR* d = ::opendir(folder.c_str());
+    if (d == nullptr) return found;
+    while (dirent* e = ::readdir(d)) {
+        if (e->d_name == name) {
+            found = name;
+            break;
+        }
+        if (found.empty() && EqualsNoCaseUtf8(e->d_name, name)) found = e->d_name;
+    }
+    ::closedir(d);
+    return found;
+}
+
+// The program loader an ELF program asks for (its PT_INTERP), or nothing.
+std::string ElfLoader(int fd) {
+    unsigned char h[64] = {};
+    if (::pread(fd, h, sizeof h, 0) < 52 ||
+        std::memcmp(h,
+                    "\x7f"
+                    "ELF",
+                    4) != 0 ||
+        h[5] != 1)
+        return {};
+    auto le = [](const unsigned char* p, int n) {
+        uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+        return v;
+    };
+    const bool wide = h[4] == 2;
+    const uint64_t phoff = wide ? le(h + 0x20, 8) : le(h + 0x1C, 4);
+    const uint64_t phentsize = wide ? le(h + 0x36, 2) : le(h + 0x2A, 2);
+    const uint64_t phnum = wide ? le(h + 0x38, 2) : le(h + 0x2C, 2);
+    for (uint64_t i = 0; i < phnum && i < 64; ++i) {
+        unsigned char ph[56] = {};
+        if (::pread(fd, ph, sizeof ph, static_cast<off_t>(phoff + i * phentsize)) < 32) break;
+        if (le(ph, 4) != 3) continue;  // PT_INTERP
+        const uint64_t off = wide ? le(ph + 8, 8) : le(ph + 4, 4);
+        const uint64_t size = wide ? le(ph + 0x20, 8) : le(ph + 16, 4);
+        std::string path(size < 4096 ? size : 4096, '\0');
+        if (::pread(fd, path.data(), path.size(), static_cast<off_t>(off)) < 0) return {};
+        return path.substr(0, path.find('\0'));
+    }
+    return {};
+}
+
+// Why a program that exists could not be run, when the system's own answer would blame the
+// program's file: its interpreter or its loader is missing, or it is no program at all.
+std::string ExplainFailure(const std::string& program, int err) {
+    if (err == ENOEXEC) return "it is not a program this system can run.";
+    if (err != ENOENT) return std::strerror(err);
+    const int fd = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(err);
+    char head[256] = {};
+    const ssize_t n = ::pread(fd, head, sizeof head - 1, 0);
+    std::string reason = std::strerror(err);
+    if (n > 2 && head[0] == '#' && head[1] == '!') {
+        std::string interpreter(head + 2, static_cast<size_t>(n - 2));
+        interpreter = interpreter.substr(0, interpreter.find('\n'));
+        const size_t b = interpreter.find_first_not_of(" \t");
+        interpreter = b == std::string::npos ? "" : interpreter.substr(b);
+        interpreter = interpreter.substr(0, interpreter.find_first_of(" \t\r"));
+        reason = "its interpreter " + interpreter + " is missing.";
+    } else if (const std::string loader = ElfLoader(fd); !loader.empty()) {
+        reason = "it needs the program loader " + loader +
+                 ", which this system lacks;\nit may be built for another system.";
+    }
+    ::close(fd);
+    return reason;
+}
+
 // Starts the program and returns posix_spawn's answer. Without wait, the program is started
 // through a short-lived intermediate process, which is reaped at once: the program is then
 // nobody's child here, and no zombie is left when it ends.
-int Spawn(const std::string& program, std::vector<std::string>& argv, std::vector<std::string>& env,
-          bool wait) {
+int Spawn(const std::string& program, const std::string& folder, std::vector<std::string>& argv,
+          std::vector<std::string>& env, bool wait) {
     std::vector<char*> argvp = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
     posix_spawn_file_actions_t actions;
@@ -38,6 +113,7 @@ int Spawn(const std::string& program, std::vector<std::string>& argv, std::vecto
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // A program started on its own belongs to a session of its own and outlives the launcher.
@@ -86,35 +162,35 @@ int Spawn(const std::string& program, std::vector<std::string>& argv, std::vecto
 
 }  // namespace
 
-StartResult StartProgram(const std::string& exeName, const std::vector<ProgramArgument>& args,
-                         bool wait) {
+StartResult StartProgram(const std::string& folder, const std::string& exeName,
+                         const std::vector<ProgramArgument>& args, bool wait) {
     StartResult result;
-    std::string found;
-    for (const std::string& n : FindFiles(exeName)) {
-        if (n == exeName || found.empty()) found = n;
-    }
+    const std::string hostFolder = ToHostPath(folder);
+    const std::string found = hostFolder.empty() ? "" : FindInFolder(hostFolder, exeName);
+    const std::string exePath = hostFolder + "/" + found;
     struct stat st {};
-    if (found.empty() || ::stat(found.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (found.empty() || ::stat(exePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         result.failure = StartFailure::NotFound;
         return result;
     }
 
-    std::string program = "./" + found;
+    std::string program = exePath;
     std::vector<std::string> argv;
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
-    if (wine::IsWindowsExecutable(found)) {
+    if (wine::IsWindowsExecutable(exePath)) {
         program = wine::FindWine();
         if (program.empty()) {
             result.failure = StartFailure::NoWine;
             return result;
         }
-        // Wine runs the game in the prefix the registry was read from.
+        // Wine runs the game in the prefix the registry was read from, on the game's own name
+        // in the game's folder.
         std::erase_if(env, [](const std::string& v) { return v.rfind("WINEPREFIX=", 0) == 0; });
         env.push_back("WINEPREFIX=" + wine::Prefix());
         argv = {program, found};
     } else {
-        if (::access(found.c_str(), X_OK) != 0) {
+        if (::access(exePath.c_str(), X_OK) != 0) {
             result.failure = StartFailure::Failed;
             result.message = std::strerror(errno);
             return result;
@@ -124,9 +200,9 @@ StartResult StartProgram(const std::string& exeName, const std::vector<ProgramAr
     // An argument vector carries each argument whole: quotes are a command line's business.
     for (const ProgramArgument& a : args) argv.push_back(a.text);
 
-    if (const int err = Spawn(program, argv, env, wait); err != 0) {
+    if (const int err = Spawn(program, hostFolder, argv, env, wait); err != 0) {
         result.failure = StartFailure::Failed;
-        result.message = std::strerror(err);
+        result.message = ExplainFailure(program, err);
         return result;
     }
     result.started = true;

@@ -2,19 +2,118 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
+#include <vector>
 
 #include "os/posix/Posix.h"
 
 namespace sx::os {
 
-using posix::Allowed;
+namespace {
 
-ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& tempName,
-                                const std::string& altTempName,
-                                const std::function<bool(OutputFile&)>& writeCopy) {
+std::function<std::string()>& TempNameSource() {
+    static std::function<std::string()> source;
+    return source;
+}
+
+std::error_code LastError() {
+    return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The file being replaced, open for its lock and for reading its attributes.
+class Target {
+  public:
+    ~Target() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    // Opens the file the name leads to; only a regular file will do.
+    bool Open(const std::string& path) {
+        m_path = path;
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (m_fd < 0) return false;
+        if (::fstat(m_fd, &m_st) != 0) return false;
+        if (!S_ISREG(m_st.st_mode)) {
+            errno = EINVAL;
+            return false;
+        }
+        return true;
+    }
+    // Takes the lock if it is free, on the file the name still leads to: a rewrite that
+    // finished meanwhile has put another file in its place, whose lock is the one to take.
+    bool TryLock() {
+        if (m_fd < 0) return false;
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) return false;
+        struct stat now {};
+        if (::stat(m_path.c_str(), &now) == 0 && SameFile(now, m_st)) return true;
+        ::flock(m_fd, LOCK_UN);
+        Open(m_path);
+        return false;
+    }
+    int Fd() const { return m_fd; }
+    const struct stat& Stat() const { return m_st; }
+
+  private:
+    std::string m_path;
+    int m_fd = -1;
+    struct stat m_st {};
+};
+
+// Gives the copy what the file was: owner and group where this user may set them, the
+// permission bits, and the extended attributes (ACLs among them) where the file system keeps
+// them. The ACL comes after the bits, as it sets some of them itself.
+bool CopyAttributes(int from, int to, const struct stat& st, const std::string& tempPath) {
+    if (::fchown(to, st.st_uid, st.st_gid) != 0 &&
+        ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // An ordinary user cannot give a file away; the copy stays this user's.
+    }
+    if (!posix::Allowed(FileOp::Chmod, tempPath) || ::fchmod(to, st.st_mode & 07777) != 0)
+        return false;
+    const ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0) return true;
+    std::vector<char> names(static_cast<size_t>(size));
+    const ssize_t got = ::flistxattr(from, names.data(), names.size());
+    for (ssize_t i = 0; i < got;) {
+        const char* name = names.data() + i;
+        i += static_cast<ssize_t>(std::char_traits<char>::length(name)) + 1;
+        const ssize_t len = ::fgetxattr(from, name, nullptr, 0);
+        if (len < 0) continue;
+        std::vector<char> value(static_cast<size_t>(len));
+        if (::fgetxattr(from, name, value.data(), value.size()) == len)
+            ::fsetxattr(to, name, value.data(), value.size(), 0);
+    }
+    return true;
+}
+
+}  // namespace
+
+void SetTempNameSource(std::function<std::string()> source) {
+    TempNameSource() = std::move(source);
+}
+
+namespace posix {
+std::string TempName() {
+    if (TempNameSource()) return TempNameSource()();
+    static std::mt19937_64 rng(std::random_device{}() ^ static_cast<uint64_t>(::getpid()));
+    char name[64];
+    std::snprintf(name, sizeof name, "SXTempMission-%08llx.tmp",
+                  static_cast<unsigned long long>(rng() & 0xFFFFFFFFu));
+    return name;
+}
+}  // namespace posix
+
+ReplaceResult ReplaceFileSafely(const std::string& name,
+                                const std::function<bool(OutputFile&)>& writeCopy,
+                                const LockWait& waitForLock) {
     ReplaceResult result;
     auto fail = [&result](FileOp op, std::error_code err) {
         result.ok = false;
@@ -22,84 +121,84 @@ ReplaceResult ReplaceFileSafely(const std::string& name, const std::string& temp
         result.error = err ? err : std::make_error_code(std::errc::io_error);
         return result;
     };
-    auto errnoCode = [] { return std::error_code(errno, std::generic_category()); };
-    std::string target = name;
+    // A symbolic link stays a link: the file it leads to is replaced.
+    std::string path = name;
     struct stat lst {};
-    if (::lstat(target.c_str(), &lst) != 0) return fail(FileOp::Open, errnoCode());
+    if (::lstat(path.c_str(), &lst) != 0) return fail(FileOp::Open, LastError());
     if (S_ISLNK(lst.st_mode)) {
-        // Replace the file the link points to, so the link stays a link.
-        target = posix::RealPath(target);
-        if (target.empty()) return fail(FileOp::Open, errnoCode());
+        path = posix::RealPath(path);
+        if (path.empty()) return fail(FileOp::Open, LastError());
     }
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) return fail(FileOp::Open, errnoCode());
-    const std::string dir = posix::Dirname(target);
-    const std::string base = posix::Basename(target);
-    const std::string temp = dir + "/" + (base == tempName ? altTempName : tempName);
+    Target target;
+    if (!target.Open(path)) return fail(FileOp::Open, LastError());
+    if (!target.TryLock() &&
+        !(waitForLock && waitForLock([&target] { return target.TryLock(); }))) {
+        result.inUse = true;
+        return fail(FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy));
+    }
 
-    // Two rewrites of one file (two launchers, or a launcher and a script) would share the
-    // temporary file. The second waits for the first: the lock is held from before the temporary
-    // file is created until after the rename.
-    const int lockFd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (lockFd < 0) return fail(FileOp::Open, errnoCode());
-    struct LockGuard {
+    // Everything happens in the file's folder, held open, so that a folder renamed meanwhile
+    // cannot send the copy anywhere else.
+    const std::string dir = posix::Dirname(path);
+    const std::string base = posix::Basename(path);
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return fail(FileOp::Open, LastError());
+    struct DirGuard {
         int fd;
-        ~LockGuard() { ::close(fd); }
-    } lock{lockFd};
-    while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
-    }
+        ~DirGuard() { ::close(fd); }
+    } dirGuard{dirFd};
 
-    auto removeTemp = [&temp]() {
-        if (Allowed(FileOp::Unlink, temp)) ::unlink(temp.c_str());
+    // A temporary file of our own: created here, never one that was there (a file, a link or a
+    // FIFO of that name is passed over for the next name).
+    std::string tempName, tempPath;
+    int tempFd = -1;
+    for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
+        tempName = posix::TempName();
+        tempPath = dir + "/" + tempName;
+        if (!posix::Allowed(FileOp::Open, tempPath)) return fail(FileOp::Open, LastError());
+        tempFd = ::openat(dirFd, tempName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (tempFd < 0 && errno != EEXIST) return fail(FileOp::Open, LastError());
+    }
+    if (tempFd < 0) return fail(FileOp::Open, std::make_error_code(std::errc::file_exists));
+    struct stat tempSt {};
+    ::fstat(tempFd, &tempSt);
+    // Removes the temporary file, if the name still leads to the file this call made.
+    auto removeTemp = [&] {
+        struct stat now {};
+        if (::fstatat(dirFd, tempName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameFile(now, tempSt) && posix::Allowed(FileOp::Unlink, tempPath))
+            ::unlinkat(dirFd, tempName.c_str(), 0);
     };
 
     posix::FdOutputFile out;
-    if (!out.Create(temp)) return fail(FileOp::Open, out.Error());
+    out.Adopt(tempFd, tempPath);
+    auto failWith = [&](FileOp op, std::error_code err) {
+        out.Close();
+        removeTemp();
+        return fail(op, err);
+    };
     if (!writeCopy(out)) {
         const std::error_code err = out.Error();
-        out.Close();
-        removeTemp();
-        return fail(err ? FileOp::Write : FileOp::Read, err);
+        return failWith(err ? FileOp::Write : FileOp::Read, err);
     }
-    if (!out.Flush()) {
-        const std::error_code err = out.Error();
-        out.Close();
-        removeTemp();
-        return fail(FileOp::Flush, err);
-    }
-    if (!out.Sync()) {
-        const std::error_code err = out.Error();
-        out.Close();
-        removeTemp();
-        return fail(FileOp::Sync, err);
-    }
+    if (!out.Flush()) return failWith(FileOp::Flush, out.Error());
+    if (!out.Sync()) return failWith(FileOp::Sync, out.Error());
+    if (!CopyAttributes(target.Fd(), tempFd, target.Stat(), tempPath))
+        return failWith(FileOp::Chmod, LastError());
     if (!out.Close()) {
         removeTemp();
         return fail(FileOp::Close, out.Error());
     }
-    // Keep the owner where we may (root rewriting a user's mission), and the permission bits.
-    if (::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
-        // Not fatal: an ordinary user cannot give a file away, and owns the file anyway.
-    }
-    if (!Allowed(FileOp::Chmod, temp) || ::chmod(temp.c_str(), st.st_mode & 07777) != 0) {
-        const std::error_code err = errnoCode();
-        removeTemp();
-        return fail(FileOp::Chmod, err);
-    }
-    if (!Allowed(FileOp::Rename, temp) || ::rename(temp.c_str(), target.c_str()) != 0) {
-        const std::error_code err = errnoCode();
+    if (!posix::Allowed(FileOp::Rename, tempPath) ||
+        ::renameat(dirFd, tempName.c_str(), dirFd, base.c_str()) != 0) {
+        const std::error_code err = LastError();
         removeTemp();
         return fail(FileOp::Rename, err);
     }
     // Make the rename itself durable. The file is already in place, so a folder that cannot be
     // synced (some file systems refuse) is not a failure of the rewrite.
-    if (Allowed(FileOp::SyncFolder, dir)) {
-        const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dfd >= 0) {
-            ::fsync(dfd);
-            ::close(dfd);
-        }
-    }
+    if (posix::Allowed(FileOp::SyncFolder, dir)) ::fsync(dirFd);
     result.ok = true;
     return result;
 }

@@ -41,7 +41,10 @@ void FakeHost::RunUntil(const std::function<bool()>& done) {
         }
         if (!done()) wnd->Dialog().OnCancel();
     }
-    while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (!done()) {
+        if (whileWaiting) whileWaiting();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 int FakeHost::ShowMessageBox(ui::IDialogWindow*, const std::string& text,

@@ -52,6 +52,8 @@ class FakeHost : public ui::IHost {
     std::vector<ui::FileDialogRequest> fileDialogs;
     // Template ids of every modal run, in order.
     std::vector<int> modalRuns;
+    // Called again and again while the program waits for something outside it.
+    std::function<void()> whileWaiting;
 
   private:
     friend class FakeWindow;

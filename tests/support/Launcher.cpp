@@ -29,6 +29,11 @@ void Launcher::PickCustom(const std::string& hostPath) {
     m_wnd->Click(sx::IDC_CUSTOM_MISSIONS);
 }
 
+OneMission::OneMission(const std::string& bytes, const std::string& name) : path(Missions(name)) {
+    WriteFile(path, bytes);
+    Open();
+}
+
 Items Launcher::Leftovers(const std::string& folder) const {
     Items names = ListDir(folder);
     std::erase_if(names, [](const std::string& n) { return n.rfind("SXTemp", 0) != 0; });

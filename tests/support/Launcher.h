@@ -43,6 +43,13 @@ struct Launcher {
     sx::FakeWindow* m_wnd = nullptr;
 };
 
+// A fresh prefix with one mission in the single-missions folder and the main window open on it.
+struct OneMission : Launcher {
+    explicit OneMission(const std::string& bytes, const std::string& name = "m.mis");
+    std::string path;
+    Items Leftovers() const { return Launcher::Leftovers(prefix.missions()); }
+};
+
 // Exactly one message box was shown since the last check, with this text and the program's
 // name as caption; the record is cleared for the next check.
 ::testing::AssertionResult OneMessage(sx::FakeHost& host, const std::string& text);

@@ -13,6 +13,8 @@ inline constexpr const char* kCannotModify =
     "not on a CD";
 inline constexpr const char* kLeftUnchanged =
     "The new callsign could not be written.\nThe mission file has been left unchanged.";
+inline constexpr const char* kMissionInUse =
+    "The mission file is in use by another program.\nThe mission file has been left unchanged.";
 inline constexpr const char* kBadCallsign =
     "A callsign must be one line of text made of characters\nthat mission files can hold.\nThe "
     "mission file has been left unchanged.";
