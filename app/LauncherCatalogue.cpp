@@ -24,10 +24,20 @@ void CLauncherDlg::RefreshMissionList() {
     // In the list's own order already: every entry lands at the end, so a large folder fills
     // the list in linear time.
     for (const std::string& name : ListMissions()) m_listMissions.AddString(name);
-    if (m_bReselect)
-        m_listMissions.SetCurSel(m_listMissions.FindString(-1, m_strSelectedMission));
-    else
+    if (m_bReselect) {
+        // The chosen file itself when the folder holds it (a folder here may hold b.mis and
+        // B.mis); else the first entry that begins with its name, without regard to case.
+        int index = m_listMissions.FindString(-1, m_strSelectedMission);
+        for (int i = 0; i < m_listMissions.GetCount(); ++i) {
+            if (m_listMissions.GetText(i) == m_strSelectedMission) {
+                index = i;
+                break;
+            }
+        }
+        m_listMissions.SetCurSel(index);
+    } else {
         m_listMissions.SetCurSel(0);
+    }
     LoadBriefing();
     LoadCallsign();
 }

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "app/AboutDlg.h"
+#include "os/Process.h"
 #include "resources/Resources.h"
 #include "ui/DataExchange.h"
 
@@ -95,6 +96,7 @@ CLauncherApp::CLauncherApp() {
 }
 
 bool CLauncherApp::InitInstance() {
+    os::InitializeProcess();
     CLauncherDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();

@@ -9,7 +9,10 @@ namespace sx {
 
 std::string MissionPath(int category, const std::string& gameDir, const std::string& customDir,
                         const std::string& name) {
-    if (auto folder = CategoryFolder(category, gameDir, customDir)) return *folder + "\\" + name;
+    // A folder the program holds as a host path (one no Windows path can name) is joined the
+    // host's way.
+    if (auto folder = CategoryFolder(category, gameDir, customDir))
+        return *folder + (!folder->empty() && folder->front() == '/' ? "/" : "\\") + name;
     return name;
 }
 
@@ -38,14 +41,15 @@ std::string CannotStartMessage(const os::StartResult& r) {
 
 os::StartResult StartGameAlone(const std::string& gameDir) {
     os::ChangeDir(gameDir);
-    return os::StartProgram(kGameExecutable, {}, false);
+    return os::StartProgram(gameDir, kGameExecutable, {}, false);
 }
 
 MissionRun RunMission(const std::string& gameDir, const std::string& missionPath) {
     MissionRun run;
     os::ChangeDir(gameDir);
     const int64_t start = os::MonotonicMilliseconds();
-    run.start = os::StartProgram(kGameExecutable, {{kMissionSwitch}, {missionPath, true}}, true);
+    run.start =
+        os::StartProgram(gameDir, kGameExecutable, {{kMissionSwitch}, {missionPath, true}}, true);
     // The run's length in whole seconds: a run of 0.9 s reads 00:00:00 whenever it starts.
     run.seconds = (os::MonotonicMilliseconds() - start) / 1000;
     return run;

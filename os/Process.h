@@ -23,13 +23,18 @@ struct ProgramArgument {
     bool quoted = false;
 };
 
-// Starts the program exeName, looked up by name in the current folder (without regard to case
-// on systems where case matters), with the arguments after its own name; the program receives
-// exeName as its own name. A Windows executable on a system that is not Windows is started
-// through Wine in the prefix the registry was read from. With wait, returns when the program
-// has ended; without, returns at once and leaves nothing behind. Its output goes nowhere.
-StartResult StartProgram(const std::string& exeName, const std::vector<ProgramArgument>& args,
-                         bool wait);
+// Starts the program exeName of folder (a path as the program holds it), with folder as its
+// current folder and the arguments after its own name; the program receives exeName as its own
+// name. The name is looked up in folder and nowhere else (without regard to case on systems
+// where case matters). A Windows executable on a system that is not Windows is started through
+// Wine in the prefix the registry was read from. With wait, returns when the program has ended;
+// without, returns at once and leaves nothing behind. Its output goes nowhere.
+StartResult StartProgram(const std::string& folder, const std::string& exeName,
+                         const std::vector<ProgramArgument>& args, bool wait);
+
+// Settles, once at start and before the current folder changes, what depends on the folder the
+// program was started in (a relative WINEPREFIX, under Wine).
+void InitializeProcess();
 
 // Milliseconds on a clock that never goes back.
 int64_t MonotonicMilliseconds();

@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --wine
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 bin="$root/build/bench"
@@ -28,6 +28,38 @@ for n in 10 10000; do
 done
 "$root/scripts/make-demo.sh" "$files/prefix-demo" >/dev/null
 
+# A real prefix, made by wineboot, with the game's key written by wine reg (about 1.7 MB of
+# registry), and the demo's missions.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+real="$files/prefix-wine"
+WINEPREFIX="$real" wineboot -i >/dev/null 2>&1
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\vnt.exe'
+WINEPREFIX="$real" wine reg add "$key" /ve /d 'C:\Games\Vantorra\vnt.exe' /f >/dev/null 2>&1
+WINEPREFIX="$real" wine reg add "$key" /v Path /d 'C:\Games\Vantorra' /f >/dev/null 2>&1
+WINEPREFIX="$real" wineserver -w
+mkdir -p "$real/drive_c/Games/Vantorra/Data"
+cp -r "$files/prefix-demo/drive_c/Games/Vantorra/Data/." "$real/drive_c/Games/Vantorra/Data/"
+
+# A 64 MiB system.reg: the real prefix's sections again and again under keys of their own, with
+# the game's key last.
+big="$files/prefix-bigreg"
+"$root/scripts/make-demo.sh" "$big" >/dev/null
+{
+  echo "WINE REGISTRY Version 2"
+  i=0
+  while :; do
+    i=$((i + 1))
+    tail -n +2 "$real/system.reg" | sed "s/^\[/[Copy$i\\\\\\\\/"
+    [ $((i * $(stat -c %s "$real/system.reg"))) -lt $((64 << 20)) ] || break
+  done
+  tail -n +2 "$files/prefix-demo/system.reg"
+} > "$big/system.reg.new"
+mv "$big/system.reg.new" "$big/system.reg"
+
+# A mission of 2 GiB in one line, without a line end.
+mkdir -p "$files/huge"
+head -c $((2 << 30)) /dev/zero | tr '\0' 'w' > "$files/huge/one line.mis"
+
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)"
 echo
 
@@ -35,29 +67,32 @@ echo
 "$bin/sortilex_bench" --files "$files" --benchmark_format=csv 2>/dev/null > "$files/bench.csv"
 ms() { awk -F, -v n="\"$1\"" '$1 == n {print $3}' "$files/bench.csv"; }
 
-# Median wall time, in milliseconds, of a command run several times.
-median_ms() {
-  local runs=$1; shift
-  local t=()
+# Median wall times, in milliseconds, of two commands run alternately, so that whatever else the
+# machine does weighs on both alike. Each command is a string for bash -c.
+pair_ms() {
+  local runs=$1 a=$2 b=$3 ta=() tb=() s e
   for _ in $(seq "$runs"); do
-    local s e
-    s=$(date +%s%N); "$@" >/dev/null 2>&1; e=$(date +%s%N)
-    t+=($(( (e - s) / 1000 )))
+    s=$(date +%s%N); bash -c "$a" >/dev/null 2>&1; e=$(date +%s%N); ta+=($(( (e - s) / 1000 )))
+    s=$(date +%s%N); bash -c "$b" >/dev/null 2>&1; e=$(date +%s%N); tb+=($(( (e - s) / 1000 )))
   done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.2f", a[int((NR+1)/2)]/1000}'
+  med() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.2f", a[int((NR+1)/2)]/1000}'; }
+  echo "$(med "${ta[@]}") $(med "${tb[@]}")"
 }
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$files/xdg"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # Sortilex built to close its window as soon as it shows (the bench build's sortilex_startup).
-open_ms() { WINEPREFIX="$1" median_ms 11 "$bin/sortilex_startup"; }
-win10=$(open_ms "$files/prefix-10")
-win10000=$(open_ms "$files/prefix-10000")
-start=$(open_ms "$files/prefix-demo")
-minimal=$(median_ms 11 "$bin/minimal_dialog")
+open_cmd() { echo "WINEPREFIX='$1' '$bin/sortilex_startup'"; }
+read -r win10000 win10 < <(pair_ms 21 "$(open_cmd "$files/prefix-10000")" "$(open_cmd "$files/prefix-10")")
+read -r start minimal < <(pair_ms 21 "$(open_cmd "$files/prefix-demo")" "'$bin/minimal_dialog'")
+read -r start_real start_demo < <(pair_ms 21 "$(open_cmd "$real")" "$(open_cmd "$files/prefix-demo")")
 
 # 4: peak memory with the big file against the same process with the small one.
 small_kib=$("$bin/sortilex_bench" --memory "$files/small/small.mis")
 big_kib=$("$bin/sortilex_bench" --memory "$files/scan/big.mis")
+huge_kib=$("$bin/sortilex_bench" --memory "$files/huge/one line.mis")
+read -r select_ms _ < <("$bin/sortilex_bench" --select "$files/huge/one line.mis")
+reg_small_kib=$("$bin/sortilex_bench" --registry-memory "$files/prefix-demo")
+reg_big_kib=$("$bin/sortilex_bench" --registry-memory "$big")
 
 row() {  # name, ours, reference, target ratio, unit
   awk -v n="$1" -v a="$2" -v b="$3" -v t="$4" 'BEGIN {
@@ -70,8 +105,18 @@ row "Rewrite 64 MiB, fsync / cp + sync" "$(ms BM_Rewrite/min_time:3.000/real_tim
 row "Refresh 10,000 missions / ls -f" "$(ms BM_Catalogue/min_time:2.000/real_time)" "$(ms BM_CatalogueReference_ls/min_time:2.000/real_time)" 2
 row "Window on 10,000 missions / on 10 (ms)" "$win10000" "$win10" 1.5
 row "Start and close / minimal Qt dialog (ms)" "$start" "$minimal" 1.5
-awk -v a="$big_kib" -v b="$small_kib" 'BEGIN {
-  d = (a - b) / 1024; printf "| %-44s | %10.1f | %10.1f | %+5.1f MiB | 8 MiB | %s |\n", "Peak memory, 64 MiB file / 64 KiB file (MiB)", a/1024, b/1024, d, (d <= 8 ? "holds" : "MISSED") }'
+row "Registry lookup, 64 MiB system.reg / grep -Fc" "$(ms BM_Registry/min_time:2.000/real_time)" "$(ms BM_RegistryReference_grep/min_time:2.000/real_time)" 2
+row "Start on a wineboot prefix / on the demo (ms)" "$start_real" "$start_demo" 1.2
+mem() {  # name, ours, reference (KiB), limit (MiB)
+  awk -v n="$1" -v a="$2" -v b="$3" -v t="$4" 'BEGIN {
+    d = (a - b) / 1024; printf "| %-44s | %10.1f | %10.1f | %+5.1f MiB | %d MiB | %s |\n", n, a/1024, b/1024, d, t, (d <= t ? "holds" : "MISSED") }'
+}
+mem "Peak memory, 64 MiB file / 64 KiB file (MiB)" "$big_kib" "$small_kib" 8
+mem "Peak memory, 2 GiB one line / 64 KiB (MiB)" "$huge_kib" "$small_kib" 16
+mem "Peak memory, 64 MiB system.reg / demo's (MiB)" "$reg_big_kib" "$reg_small_kib" 8
+awk -v a="$select_ms" 'BEGIN {
+  printf "| %-44s | %10.2f | %10s | %6s | %5s | %s |\n", "Select a 2 GiB one-line mission (ms)", a, "-", "-", "5000", (a <= 5000 ? "holds" : "MISSED") }'
 echo
 echo "Times in milliseconds: Google Benchmark's mean for the first three rows (the references run as"
-echo "child processes), the median of 11 runs for the window rows."
+echo "child processes), the median of 21 runs, alternating with the reference, for the window and"
+echo "start rows."

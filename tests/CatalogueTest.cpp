@@ -159,6 +159,21 @@ TEST(Catalogue, CustomChoiceCancelAndBack) {
     EXPECT_EQ(w.Items(IDC_MISSION_LIST)[0], "a single.mis");
 }
 
+TEST(Catalogue, TheChosenFileItselfIsSelected) {
+    // A Linux folder may hold names that differ only in case: the chosen one is selected, and
+    // a name that begins the chosen one is not taken for it.
+    Launcher l;
+    TempDir custom;
+    for (const char* n : {"b.mis", "B.mis", "b.mis.mis"}) WriteFile(custom / n, Mission(n, n));
+    FakeWindow& w = l.Open();
+    for (const char* chosen : {"B.mis", "b.mis", "b.mis.mis"}) {
+        l.PickCustom(custom / chosen);
+        EXPECT_EQ(w.Items(IDC_MISSION_LIST)[static_cast<size_t>(w.CurSel(IDC_MISSION_LIST))],
+                  chosen);
+        EXPECT_EQ(w.Text(IDC_CALLSIGN), chosen);
+    }
+}
+
 TEST(Catalogue, CustomChoiceOnAPrefixDriveIsAWindowsPath) {
     Launcher l;
     MakeDirs(l.prefix.root() + "/drive_c/My Missions");

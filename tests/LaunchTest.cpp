@@ -86,7 +86,8 @@ TEST(LaunchMission, TheGameReceivesTheMissionPathInTheGameFolder) {
     } cases[] = {
         {IDC_SINGLE_MISSIONS, "", "C:\\Games\\Vantorra\\Data\\Missions\\Alpha 1.mis"},
         {IDC_CAMPAIGN_MISSIONS, "", "C:\\Games\\Vantorra\\Data\\Campaigns\\Camp.mis"},
-        {IDC_CUSTOM_MISSIONS, custom / "my x.mis", custom.path() + "\\my x.mis"},
+        // A folder on none of the prefix's drives is the host's path, joined the host's way.
+        {IDC_CUSTOM_MISSIONS, custom / "my x.mis", custom / "my x.mis"},
         {IDC_CUSTOM_MISSIONS, driveE / "x.mis", "E:\\x.mis"},
     };
     size_t runs = 0;
@@ -149,20 +150,36 @@ TEST(LaunchMission, GameThatCannotBeStarted) {
     TempDir bin;
     const std::string windowsExe = std::string("MZ") + std::string(58, '\0') +
                                    std::string("\x40\0\0\0", 4) + std::string("PE\0\0", 4);
+    // The substitute game asking for a program loader this system lacks.
+    std::string elsewhere = ReadFile(SORTILEX_SUBSTITUTE_GAME);
+    const size_t loader = elsewhere.find("/ld-linux");
+    ASSERT_NE(loader, std::string::npos);
+    elsewhere.replace(loader, 9, "/ld-nowhe");
+    const std::string loaderPath = elsewhere.c_str() + elsewhere.rfind('\0', loader) + 1;
     const struct {
         const char* what;
         std::string exe;  // written into the game folder as vnt.exe ("" for none)
-        const char* message;
+        std::string message;
     } cases[] = {
         {"no vnt.exe", "", text::kNoGameExe},
         {"Windows program without Wine", windowsExe, text::kNoWine},
+        {"script whose interpreter is missing", "#!/no/such/shell -e\necho\n",
+         "Vantorra cannot be started:\nits interpreter /no/such/shell is missing."},
+        {"program for another system", elsewhere,
+         "Vantorra cannot be started:\nit needs the program loader " + loaderPath +
+             ", which this system lacks;\nit may be built for another system."},
+        {"no program at all", std::string(64, '\x01'),
+         "Vantorra cannot be started:\nit is not a program this system can run."},
     };
     Env path("PATH", bin.path());
     Env wine("WINE", "no-such-wine");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Installation inst("");
-        if (!c.exe.empty()) WriteFile(inst.prefix.game() + "/vnt.exe", c.exe);
+        if (!c.exe.empty()) {
+            WriteFile(inst.prefix.game() + "/vnt.exe", c.exe);
+            ::chmod((inst.prefix.game() + "/vnt.exe").c_str(), 0755);
+        }
         for (int button : {IDC_LAUNCH_MISSION, IDC_LAUNCH_GAME}) {
             inst.wnd().Click(button);
             EXPECT_TRUE(OneMessage(inst.host, c.message));
@@ -186,6 +203,37 @@ TEST(LaunchMission, WindowsGameStartsThroughWineInThePrefix) {
     EXPECT_EQ(ReadFile(wineLog),
               inst.prefix.root() + "|" + Canon(inst.prefix.game()) +
                   "|Vnt.Exe|-m|C:\\Games\\Vantorra\\Data\\Missions\\Alpha 1.mis|");
+}
+
+TEST(LaunchMission, NonAsciiGameFolderAndMission) {
+    // The registry's value (Unicode in the file), the folder and the mission names as the host
+    // spells them (UTF-8); the mission's content in the game's code page.
+    Launcher l("\"Path\"=\"C:\\\\Spiele\\\\Fl\\x00fcgel \\x00e9\"\n");
+    const std::string game = l.prefix.root() + "/drive_c/Spiele/Fl\xc3\xbcgel \xc3\xa9";
+    const std::string name =
+        "Stra\xc3\x9f"
+        "e \xc3\xa4\xc3\xb6\xc3\xbc.mis";
+    MakeDirs(game + "/Data/Missions");
+    std::filesystem::copy_file(SORTILEX_SUBSTITUTE_GAME, game + "/vnt.exe");
+    WriteFile(game + "/Data/Missions/" + name, Mission("\xdc"
+                                                       "berflug",
+                                                       "Alt"));
+    TempDir logDir;
+    Env log("SORTILEX_VNT_LOG", logDir / "game.log"), seconds("SORTILEX_VNT_SECONDS", "0");
+    FakeWindow& w = l.Open();
+    EXPECT_EQ(l.dlg->m_strGameDir, "C:\\Spiele\\Fl\xc3\xbcgel \xc3\xa9");
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{name});
+    EXPECT_EQ(w.Text(IDC_BRIEFING),
+              "\r\r\n\xdc"
+              "berflug");
+    l.Change("J\xe4ger");
+    EXPECT_EQ(ReadFile(game + "/Data/Missions/" + name), Mission("\xdc"
+                                                                 "berflug",
+                                                                 "J\xe4ger"));
+    w.Click(IDC_LAUNCH_MISSION);
+    const Items run = Split(ReadFile(logDir / "game.log"), '\t');
+    EXPECT_EQ(run, (Items{Canon(game), "vnt.exe", "-m",
+                          "C:\\Spiele\\Fl\xc3\xbcgel \xc3\xa9\\Data\\Missions\\" + name + "\n"}));
 }
 
 TEST(LaunchMission, GamesThatEndBadly) {

@@ -1,5 +1,6 @@
 // The real main window, built by the Qt host and driven offscreen.
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -232,6 +233,39 @@ class QtWindowTest : public QObject {
         ClickRow(list, 2);
         QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(), QStringLiteral("\nNo pilot."));
         QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
+    }
+
+    void theListKeepsItsSelection() {
+        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
+        auto* view = qobject_cast<QListView*>(list);
+        ClickRow(list, 1);
+        QCOMPARE(CurrentRow(list), 1);
+        // Ctrl+click on the selected entry, Ctrl+Space, a click below the last entry.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          view->visualRect(view->model()->index(1, 0)).center());
+        QCOMPARE(CurrentRow(list), 1);
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(CurrentRow(list), 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          QPoint(5, view->viewport()->height() - 3));
+        QCOMPARE(CurrentRow(list), 1);
+        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QStringLiteral("Old Fox"));
+    }
+
+    void fileDialogStartsWithThePattern() {
+        QString name, folder;
+        WhenShown<QFileDialog>(this, [&name, &folder](QFileDialog* dialog) {
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name = edit->text();
+            folder = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton);
+        QCOMPARE(name, QStringLiteral("*.mis"));
+        QCOMPARE(QFileInfo(folder).canonicalFilePath(),
+                 QFileInfo(QString::fromStdString(m_prefix->game())).canonicalFilePath());
+        // Cancelled: the single missions' button is checked again.
+        QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
     }
 
     void enterOnAPushButtonClicksIt() {

@@ -35,6 +35,27 @@ constexpr const char* kIdProperty = "controlId";
 bool g_closeNextWhenShown = false;
 }  // namespace
 
+namespace {
+// A list box of one selection: the user moves it but cannot take it away (a Ctrl+click on the
+// selected entry, Ctrl+Space, a click below the last entry), as a single-selection list box of
+// the platform does.
+class SingleSelectionList : public QListView {
+  public:
+    using QListView::QListView;
+
+  protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        const auto command = QListView::selectionCommand(index, event);
+        if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+        if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return selectionModel()->isSelected(index) ? QItemSelectionModel::NoUpdate
+                                                       : QItemSelectionModel::ClearAndSelect;
+        return command;
+    }
+};
+}  // namespace
+
 QString PictureFile(int id) {
     const ui::PictureResource* r = ui::FindPicture(id);
     return r ? QStringLiteral(":/sortilex/") + QString::fromLatin1(r->fileName) : QString();
@@ -165,7 +186,7 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
             return e;
         }
         case ControlKind::ListBox: {
-            auto* l = new QListView(this);
+            auto* l = new SingleSelectionList(this);
             l->setModel(new ListModel(l));
             l->setSelectionMode(QAbstractItemView::SingleSelection);
             l->setEditTriggers(QAbstractItemView::NoEditTriggers);

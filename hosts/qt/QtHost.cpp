@@ -138,6 +138,8 @@ std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& r
     dialog.setDefaultSuffix(QString::fromLatin1(request.defaultExt.c_str()));
     if (!request.initialDir.empty())
         dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialDir)));
+    // The name box starts with the pattern, as the program asks.
+    if (!request.fileName.empty()) dialog.selectFile(QString::fromLatin1(request.fileName.c_str()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }

@@ -1,9 +1,10 @@
-// Windows paths mapped to host paths through the Wine prefix, and back.
+// Windows paths mapped to host paths through the Wine prefix, and back, as Wine resolves them.
 #include <dirent.h>
 #include <sys/stat.h>
 
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include "base/Text.h"
 #include "os/Paths.h"
@@ -18,14 +19,20 @@ bool LExists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
-// The entry of dir whose name equals name without regard to case; name itself when none does.
+bool IsFolder(const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The entry of dir whose name is name: the exact spelling first, else the first that equals it
+// without regard to case, as Wine matches names; name itself when none does.
 std::string MatchComponent(const std::string& dir, const std::string& name) {
-    if (name == "." || name == ".." || LExists((dir.empty() ? "." : dir) + "/" + name)) return name;
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (LExists(dir + "/" + name)) return name;
+    DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return name;
     std::string match = name;
     while (dirent* e = ::readdir(d)) {
-        if (EqualsNoCase(e->d_name, name)) {
+        if (EqualsNoCaseUtf8(e->d_name, name)) {
             match = e->d_name;
             break;
         }
@@ -40,57 +47,93 @@ std::string RealPath(const std::string& p) {
     return buf;
 }
 
-std::string Dirname(const std::string& p) {
-    const size_t s = p.find_last_of('/');
-    if (s == std::string::npos) return ".";
-    if (s == 0) return "/";
-    return p.substr(0, s);
+std::vector<std::string> SplitWindowsPath(std::string_view rest) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= rest.size()) {
+        size_t end = rest.find_first_of("\\/", pos);
+        if (end == std::string_view::npos) end = rest.size();
+        parts.emplace_back(rest.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
 }
 
-std::string Basename(const std::string& p) {
-    const size_t s = p.find_last_of('/');
-    return s == std::string::npos ? p : p.substr(s + 1);
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A name a Windows path can hold and that Wine gives back as this very name: none of the
+// characters Windows forbids, no trailing dot or blank, no device name.
+bool IsWindowsName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 ||
+            std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    std::string stem = name.substr(0, name.find('.'));
+    for (char& c : stem) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    for (const char* d : kDevices)
+        if (stem == d) return false;
+    if (stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+        stem[3] >= '0' && stem[3] <= '9')
+        return false;
+    return true;
 }
 
 }  // namespace
 
 std::string ToHostPath(const std::string& path) {
-    if (path.empty()) return path;
-    // A name that exists as it stands (a bare name from a folder listing, which may even hold a
-    // backslash) is taken byte for byte.
-    if (LExists(path)) return path;
-    std::string root;
-    std::string rest = path;
-    if (path[0] == '/') {
-        root = "/";
-        rest = path.substr(1);
-    } else if (path.size() >= 2 && path[1] == ':' &&
-               ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
-        const char drive = static_cast<char>(FoldCase(static_cast<unsigned char>(path[0])));
-        root = wine::Prefix() + "/dosdevices/" + drive + ":";
-        rest = path.substr(2);
+    // A host path stands as it is: its names may hold any byte, a backslash among them.
+    if (path.empty() || path[0] == '/') return path;
+    std::string_view p = path;
+    // "\\?\C:\..." is the long form of "C:\..."; "\\.\" names devices, never a file.
+    if (p.substr(0, 4) == "\\\\?\\") p.remove_prefix(4);
+    if (p.substr(0, 4) == "\\\\.\\") return {};
+    std::string host;
+    std::string_view rest;
+    size_t keep = 0;  // components of the root that ".." does not climb over
+    if (p.size() >= 2 && IsDriveLetter(p[0]) && p[1] == ':') {
+        const char drive = static_cast<char>(FoldCase(static_cast<unsigned char>(p[0])));
+        host = wine::Prefix() + "/dosdevices/" + drive + ":";
+        rest = p.substr(2);
+    } else if (p.size() >= 2 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) {
+        // A UNC path goes through the prefix's unc folder, as Wine does, or nowhere.
+        host = wine::Prefix() + "/dosdevices/unc";
+        if (!IsFolder(host)) return {};
+        rest = p.substr(2);
+        keep = 2;  // the server and the share
+    } else {
+        // A relative name is never looked up in the current folder: "C:\Games" spelled
+        // without its drive would otherwise find a folder of that literal name there.
+        return {};
     }
-    std::string host = root;
-    size_t pos = 0;
-    while (pos <= rest.size()) {
-        size_t end = rest.find_first_of("\\/", pos);
-        if (end == std::string::npos) end = rest.size();
-        const std::string comp = rest.substr(pos, end - pos);
-        pos = end + 1;
-        if (comp.empty()) continue;
-        const std::string matched = MatchComponent(host, comp);
-        if (!host.empty() && host.back() != '/') host += '/';
-        host += matched;
+    std::vector<std::string> stack;
+    for (const std::string& comp : SplitWindowsPath(rest)) {
+        if (comp.empty() || comp == ".") continue;
+        if (comp == "..") {
+            // ".." stops at the drive's root.
+            if (stack.size() > keep) stack.pop_back();
+            continue;
+        }
+        stack.push_back(comp);
     }
-    return host.empty() ? "." : host;
+    if (stack.size() < keep) return {};
+    for (const std::string& comp : stack) host += "/" + MatchComponent(host, comp);
+    return host;
 }
 
 std::string FromHostPath(const std::string& hostPath) {
     const std::string prefix = wine::Prefix();
     if (prefix.empty() || hostPath.empty() || hostPath[0] != '/') return hostPath;
-    std::string dir = RealPath(Dirname(hostPath));
+    struct stat original {};
+    if (::stat(hostPath.c_str(), &original) != 0) return hostPath;
+    const size_t slash = hostPath.find_last_of('/');
+    std::string dir = RealPath(slash == 0 ? "/" : hostPath.substr(0, slash));
     if (dir.empty()) return hostPath;
-    const std::string full = (dir == "/" ? "" : dir) + "/" + Basename(hostPath);
+    const std::string full = (dir == "/" ? "" : dir) + "/" + hostPath.substr(slash + 1);
 
     DIR* d = ::opendir((prefix + "/dosdevices").c_str());
     if (d == nullptr) return hostPath;
@@ -112,10 +155,25 @@ std::string FromHostPath(const std::string& hostPath) {
     if (bestDrive == 0) return hostPath;
     // The drive's root itself has nothing after the drive.
     const size_t skip = bestRoot == "/" ? 1 : bestRoot.size() + 1;
-    std::string rest = full.size() > skip ? full.substr(skip) : std::string();
-    for (char& c : rest)
-        if (c == '/') c = '\\';
-    return std::string(1, static_cast<char>(bestDrive - 'a' + 'A')) + ":\\" + rest;
+    const std::string rest = full.size() > skip ? full.substr(skip) : std::string();
+    std::string windows = std::string(1, static_cast<char>(bestDrive - 'a' + 'A')) + ":\\";
+    for (size_t pos = 0; pos < rest.size();) {
+        size_t end = rest.find('/', pos);
+        if (end == std::string::npos) end = rest.size();
+        const std::string comp = rest.substr(pos, end - pos);
+        pos = end + 1;
+        if (comp.empty()) continue;
+        if (!IsWindowsName(comp)) return hostPath;
+        if (windows.back() != '\\') windows += '\\';
+        windows += comp;
+    }
+    // The Windows spelling must lead back to this very file, not to a namesake that differs
+    // in case, or the program would work on a file the user did not choose.
+    struct stat mapped {};
+    if (::stat(ToHostPath(windows).c_str(), &mapped) != 0 || mapped.st_dev != original.st_dev ||
+        mapped.st_ino != original.st_ino)
+        return hostPath;
+    return windows;
 }
 
 }  // namespace sx::os

@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "os/Process.h"
 #include "os/wine/Wine.h"
 
 namespace sx::os::wine {
@@ -59,3 +61,16 @@ std::string FindWine() {
 }
 
 }  // namespace sx::os::wine
+
+namespace sx::os {
+
+void InitializeProcess() {
+    // A relative WINEPREFIX names a folder beside the one Sortilex was started in; the program
+    // changes its current folder as it works, so the prefix is made absolute now.
+    const char* prefix = std::getenv("WINEPREFIX");
+    char cwd[PATH_MAX];
+    if (prefix != nullptr && *prefix != '\0' && *prefix != '/' && ::getcwd(cwd, sizeof cwd))
+        ::setenv("WINEPREFIX", (std::string(cwd) + "/" + prefix).c_str(), 1);
+}
+
+}  // namespace sx::os

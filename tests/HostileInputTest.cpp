@@ -1,0 +1,321 @@
+// What a player's downloaded packs and other tools' prefixes may hold: things that are no
+// mission file, names that collide with the rewrite's own, folders that look like Windows paths,
+// odd registry and results files. Every row checks what the user saw, that the files are as they
+// were (bytes and mode), and that each action came back within five seconds.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+#include "app/ResultsDlg.h"
+#include "os/Files.h"
+#include "os/Process.h"
+#include "tests/support/Launcher.h"
+#include "tests/support/Messages.h"
+
+using namespace sx;
+using namespace sxtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kBound = std::chrono::seconds(5);
+const std::string kSound = Mission("Sound.", "Before");
+
+// What a path is: its type and mode, and a regular file's bytes; a link's target.
+std::string Snapshot(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return "missing";
+    std::string s = std::to_string(st.st_mode);
+    if (S_ISREG(st.st_mode)) s += ":" + ReadFile(path);
+    if (S_ISLNK(st.st_mode)) s += "->" + fs::read_symlink(path).string();
+    return s;
+}
+
+// Runs an action of the user and checks that it came back in time.
+template <class F>
+void Timed(const char* what, F action) {
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kBound) << what;
+}
+
+void MakeSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    path.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0) << path;
+    ::close(fd);
+}
+
+TEST(HostileInput, MissionsThatAreNoFiles) {
+    const struct {
+        const char* what;
+        std::function<bool(const std::string&)> make;  // false: this system cannot make it
+    } rows[] = {
+        {"FIFO", [](const std::string& p) { return ::mkfifo(p.c_str(), 0644) == 0; }},
+        {"device",
+         [](const std::string& p) {
+             return ::mknod(p.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;  // like /dev/zero
+         }},
+        {"link to a device",
+         [](const std::string& p) { return ::symlink("/dev/zero", p.c_str()) == 0; }},
+        {"socket",
+         [](const std::string& p) {
+             MakeSocket(p);
+             return true;
+         }},
+        {"folder", [](const std::string& p) { return ::mkdir(p.c_str(), 0755) == 0; }},
+        {"link loop", [](const std::string& p) { return ::symlink(p.c_str(), p.c_str()) == 0; }},
+        {"dangling link",
+         [](const std::string& p) { return ::symlink("gone.mis", p.c_str()) == 0; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l;
+        WriteFile(l.Missions("a sound.mis"), kSound);
+        const std::string path = l.Missions("odd.mis");
+        if (!row.make(path)) {
+            std::printf("%s: not made here (%s)\n", row.what, std::strerror(errno));
+            continue;
+        }
+        const std::string before = Snapshot(path);
+        FakeWindow& w = l.Open();
+        ASSERT_EQ(w.Items(IDC_MISSION_LIST), (Items{"a sound.mis", "odd.mis"}));
+        Timed("select", [&] { w.SelectListItem(IDC_MISSION_LIST, 1); });
+        EXPECT_EQ(w.Text(IDC_BRIEFING), text::kMissionNotFound);
+        EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
+        Timed("change", [&] { l.Change("Typed"); });
+        EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
+        EXPECT_EQ(Snapshot(path), before);
+        EXPECT_EQ(ReadFile(l.Missions("a sound.mis")), kSound);
+        EXPECT_TRUE(l.Leftovers(l.prefix.missions()).empty());
+    }
+}
+
+TEST(HostileInput, TemporaryNamesThatAreTaken) {
+    // The rewrite's first name is taken by something it did not make: it is passed over, never
+    // opened, followed, emptied or removed.
+    TempDir outside;
+    const std::string kTaken = "SXTempMission-taken.tmp";
+    const struct {
+        const char* what;
+        std::function<void(const std::string& taken, Launcher& l)> make;
+    } rows[] = {
+        {"file", [](auto& p, auto&) { WriteFile(p, "someone's file"); }},
+        {"link to a file elsewhere",
+         [&](auto& p, auto&) {
+             WriteFile(outside / "precious", "precious");
+             fs::create_symlink(outside / "precious", p);
+         }},
+        {"hard link to another mission",
+         [](auto& p, Launcher& l) { fs::create_hard_link(l.Missions("b other.mis"), p); }},
+        {"FIFO", [](auto& p, auto&) { ::mkfifo(p.c_str(), 0644); }},
+        {"dangling link", [&](auto& p, auto&) { fs::create_symlink(outside / "not yet", p); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l;
+        WriteFile(l.Missions("a.mis"), kSound);
+        WriteFile(l.Missions("b other.mis"), Mission("Other.", "Other"));
+        const std::string taken = l.Missions(kTaken);
+        row.make(taken, l);
+        const std::string before = Snapshot(taken);
+        int calls = 0;
+        os::SetTempNameSource([&] { return ++calls == 1 ? kTaken : "SXTempMission-free.tmp"; });
+        l.Open();
+        Timed("change", [&] { l.Change("New"); });
+        os::SetTempNameSource(nullptr);
+        EXPECT_TRUE(NoMessage(l.host));
+        EXPECT_EQ(ReadFile(l.Missions("a.mis")), Mission("Sound.", "New"));
+        EXPECT_EQ(Snapshot(taken), before);
+        EXPECT_EQ(ReadFile(l.Missions("b other.mis")), Mission("Other.", "Other"));
+        if (fs::exists(outside / "precious")) {
+            EXPECT_EQ(ReadFile(outside / "precious"), "precious");
+        }
+        EXPECT_FALSE(fs::exists(outside / "not yet"));
+        EXPECT_EQ(l.Leftovers(l.prefix.missions()), Items{kTaken});
+    }
+    // Every name taken: the rewrite gives up and says so.
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), kSound);
+    WriteFile(l.Missions(kTaken), "taken");
+    os::SetTempNameSource([&] { return kTaken; });
+    l.Open();
+    Timed("change", [&] { l.Change("New"); });
+    os::SetTempNameSource(nullptr);
+    EXPECT_TRUE(OneMessage(l.host, text::kLeftUnchanged));
+    EXPECT_EQ(ReadFile(l.Missions("a.mis")), kSound);
+    EXPECT_EQ(ReadFile(l.Missions(kTaken)), "taken");
+}
+
+// A substitute for the game that leaves a mark when it runs: it must not run at all here.
+void PlantGame(const std::string& folder, const std::string& mark) {
+    MakeDirs(folder);
+    WriteFile(folder + "/vnt.exe", "#!/bin/sh\ntouch '" + mark + "'\n");
+    ::chmod((folder + "/vnt.exe").c_str(), 0755);
+}
+
+TEST(HostileInput, FoldersThatLookLikeWindowsPaths) {
+    // A pack unpacked into the custom folder holds folders named like the game's: Sortilex
+    // neither enters them nor starts the program inside.
+    const struct {
+        const char* what;
+        std::string registry;  // the game's registry values ("" for no key)
+        std::string planted;   // the folder of the pack that looks like the game's
+    } rows[] = {
+        {"the registry's game folder, spelled as one name", InstalledGameValues(),
+         "C:\\Games\\Vantorra"},
+        {"the game folder of a missing game", "", "none"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l(row.registry);
+        fs::remove_all(l.prefix.game());  // the registry names a game that is not there
+        TempDir pack, marks;
+        WriteFile(pack / "pack.mis", kSound);
+        PlantGame(pack / row.planted, marks / "ran");
+        MakeDirs(pack / row.planted + "/Data/Missions");
+        WriteFile(pack / row.planted + "/Data/Missions/planted.mis", kSound);
+        l.Open();
+        l.host.messages.clear();
+        l.PickCustom(pack / "pack.mis");
+        Timed("launch", [&] { l.wnd().Click(IDC_LAUNCH_GAME); });
+        EXPECT_TRUE(OneMessage(l.host, text::kNoGameExe));
+        Timed("single missions", [&] { l.wnd().Click(IDC_SINGLE_MISSIONS); });
+        EXPECT_EQ(l.wnd().Items(IDC_MISSION_LIST), Items{"pack.mis"});  // still the pack's folder
+        ::usleep(200000);
+        EXPECT_FALSE(Exists(marks / "ran"));
+    }
+}
+
+TEST(HostileInput, PathsThatClimbOrHoldBackslashes) {
+    // ".." past the drive's root stays on the drive, as Wine resolves it.
+    Launcher l("\"Path\"=\"C:\\\\..\\\\..\\\\..\\\\Games\\\\Vantorra\"\n");
+    WriteFile(l.Missions("a.mis"), kSound);
+    FakeWindow& w = l.Open();
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"a.mis"});
+    EXPECT_EQ(w.Text(IDC_CALLSIGN), "Before");
+
+    // A custom folder whose name holds a backslash has no Windows spelling: it stays the host's
+    // path, and everything works in it.
+    TempDir custom;
+    const std::string odd = custom / "pack\\2";
+    MakeDirs(odd);
+    WriteFile(odd + "/m.mis", kSound);
+    l.PickCustom(odd + "/m.mis");
+    EXPECT_EQ(l.dlg->m_strCustomDir, odd);
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"m.mis"});
+    EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nSound.");
+    l.Change("Slash");
+    EXPECT_TRUE(NoMessage(l.host));
+    EXPECT_EQ(ReadFile(odd + "/m.mis"), Mission("Sound.", "Slash"));
+}
+
+TEST(HostileInput, RelativePrefix) {
+    // A WINEPREFIX relative to the folder Sortilex starts in still names that prefix after the
+    // program has moved elsewhere.
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), kSound);
+    const fs::path root = l.prefix.root();
+    ASSERT_EQ(::chdir(root.parent_path().c_str()), 0);
+    Env relative("WINEPREFIX", root.filename().string());
+    os::InitializeProcess();
+    ASSERT_EQ(::chdir("/"), 0);
+    FakeWindow& w = l.Open();
+    EXPECT_TRUE(NoMessage(l.host));
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"a.mis"});
+}
+
+TEST(HostileInput, RegistryFilesThatAreNoFiles) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        std::string gameDir;
+    } rows[] = {
+        {"FIFO", [](auto& p) { ::mkfifo(p.c_str(), 0644); }, "none"},
+        {"link to a device", [](auto& p) { fs::create_symlink("/dev/zero", p); }, "none"},
+        {"64 MiB of blank lines before the key",
+         [](auto& p) {
+             WriteFile(p, "WINE REGISTRY Version 2\n" + std::string(64 << 20, '\n') +
+                              "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App "
+                              "Paths\\\\vnt.exe] 1\n\"Path\"=\"C:\\\\Late\"\n");
+         },
+         "C:\\Late"},
+        {"one line of 64 MiB",
+         [](auto& p) { WriteFile(p, "WINE REGISTRY Version 2\n" + std::string(64 << 20, 'x')); },
+         "none"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l;
+        fs::remove(l.prefix.root() + "/system.reg");
+        row.make(l.prefix.root() + "/system.reg");
+        Timed("open", [&] { l.Open(); });
+        EXPECT_EQ(l.dlg->m_strGameDir, row.gameDir);
+        EXPECT_TRUE(row.gameDir == "none" ? OneMessage(l.host, text::kNotDetected)
+                                          : NoMessage(l.host));
+    }
+}
+
+TEST(HostileInput, ResultsFilesThatAreNoFilesOrHuge) {
+    std::string huge;
+    for (int i = 0; i < 30000; ++i) huge += "AxisFlak: " + std::to_string(i) + "\nFighters: 3\n";
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        bool shown;
+    } rows[] = {
+        {"FIFO", [](auto& p) { ::mkfifo(p.c_str(), 0644); }, false},
+        {"link to a device", [](auto& p) { fs::create_symlink("/dev/zero", p); }, false},
+        {"folder", [](auto& p) { MakeDirs(p); }, false},
+        {"30,000 loss lines", [&](auto& p) { WriteFile(p, huge); }, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l;
+        row.make(l.Missions("Results.txt"));
+        l.Open();
+        ShownTable table;
+        CaptureResultsTable(l.host, table);
+        CResultsDlg results;
+        results.m_strGameDir = "C:\\Games\\Vantorra";
+        Timed("results", [&] { results.DoModal(); });
+        EXPECT_EQ(table.shown, row.shown);
+        if (!row.shown) {
+            EXPECT_TRUE(OneMessage(l.host, text::kResultsNotFound));
+            continue;
+        }
+        // Each list keeps its first 10,000 lines and says it was shortened.
+        ASSERT_EQ(table.axis.size(), 10001u);
+        EXPECT_EQ(table.axis[9999], "AxisFlak: 9999");
+        EXPECT_EQ(table.axis[10000], "(list shortened)");
+        EXPECT_EQ(table.counts[IDC_FIGHTER_LOSSES], "3");
+    }
+}
+
+TEST(HostileInput, BriefingOfMegabytes) {
+    std::string body;
+    for (int i = 0; i < 40000; ++i) body += std::string(79, 'b') + "\n";  // 3.2 MB
+    Launcher l;
+    WriteFile(l.Missions("long.mis"), ".MissionSummary\n" + body +
+                                          ".EndMissionSummary\n\t.IsPlayer\nx\n\t.Callsign  End\n");
+    FakeWindow& w = l.Open();
+    const std::string briefing = w.Text(IDC_BRIEFING);
+    const std::string tail = "\r\r\n(briefing shortened)";
+    EXPECT_LE(briefing.size(), (1u << 20) + tail.size());
+    EXPECT_EQ(briefing.substr(briefing.size() - tail.size()), tail);
+    // The callsign after it is found all the same.
+    EXPECT_EQ(w.Text(IDC_CALLSIGN), "End");
+}
+
+}  // namespace
