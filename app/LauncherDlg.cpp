@@ -74,7 +74,19 @@ void CLauncherDlg::OnSysCommand(unsigned id, std::intptr_t param) {
     CDialog::OnSysCommand(id, param);
 }
 
-void CLauncherDlg::OnPaint() {}
+void CLauncherDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    // The minimized window shows the program's icon in the middle of its client area.
+    CPaintDC dc(this);
+    if (!dc) return;
+    dc->EraseIconBackground();
+    const Extent icon = dc->IconSize();
+    const Extent client = dc->ClientSize();
+    dc->DrawIcon((client.cx - icon.cx + 1) / 2, (client.cy - icon.cy + 1) / 2, m_hIcon);
+}
 
 IconHandle CLauncherDlg::OnQueryDragIcon() {
     return m_hIcon;

@@ -4,6 +4,7 @@
 #include "app/LauncherDlg.h"
 #include "app/ResultsDlg.h"
 #include "os/Paths.h"
+#include "ui/Wait.h"
 
 using namespace sx;
 using namespace sx::ui;
@@ -20,7 +21,11 @@ void CLauncherDlg::OnLaunchMission() {
         ShowMessageBox(kMissionNotLocated);
         return;
     }
-    const MissionRun run = RunMission(m_strGameDir, path);
+    // The launcher waits for the game to end, its windows disabled but painting and answering
+    // the window system, so that nobody is offered to kill it meanwhile.
+    const MissionRun run = RunMission(m_strGameDir, path, [](const std::function<bool()>& ended) {
+        ui::WaitKeepingWindowsAlive(ended);
+    });
     if (!run.start.started) {
         ShowMessageBox(CannotStartMessage(run.start));
         return;

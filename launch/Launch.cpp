@@ -41,15 +41,18 @@ std::string CannotStartMessage(const os::StartResult& r) {
 
 os::StartResult StartGameAlone(const std::string& gameDir) {
     os::ChangeDir(gameDir);
-    return os::StartProgram(gameDir, kGameExecutable, {}, false);
+    return os::StartProgram(gameDir, kGameExecutable, {});
 }
 
-MissionRun RunMission(const std::string& gameDir, const std::string& missionPath) {
+MissionRun RunMission(const std::string& gameDir, const std::string& missionPath,
+                      const WaitForEnd& waitForEnd) {
     MissionRun run;
     os::ChangeDir(gameDir);
     const int64_t start = os::MonotonicMilliseconds();
+    os::RunningProgram game;
     run.start =
-        os::StartProgram(gameDir, kGameExecutable, {{kMissionSwitch}, {missionPath, true}}, true);
+        os::StartProgram(gameDir, kGameExecutable, {{kMissionSwitch}, {missionPath, true}}, &game);
+    if (run.start.started) waitForEnd([&game] { return game.HasEnded(); });
     // The run's length in whole seconds: a run of 0.9 s reads 00:00:00 whenever it starts.
     run.seconds = (os::MonotonicMilliseconds() - start) / 1000;
     return run;

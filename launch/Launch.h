@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "os/Process.h"
@@ -34,7 +35,11 @@ struct MissionRun {
     int64_t seconds = 0;  // how long the game ran, in whole seconds
 };
 
+// Waits until ended() holds: the caller's way of waiting (its windows may go on answering).
+using WaitForEnd = std::function<void(const std::function<bool()>& ended)>;
+
 // Starts the game from the game folder straight into the mission, and waits for it to end.
-MissionRun RunMission(const std::string& gameDir, const std::string& missionPath);
+MissionRun RunMission(const std::string& gameDir, const std::string& missionPath,
+                      const WaitForEnd& waitForEnd);
 
 }  // namespace sx

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,14 +24,33 @@ struct ProgramArgument {
     bool quoted = false;
 };
 
+// A program started to be waited for.
+class RunningProgram {
+  public:
+    RunningProgram();
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+    // True once the program has ended; asks without waiting.
+    bool HasEnded();
+
+    // The backend's own state of the program.
+    struct Impl;
+    Impl& Native() { return *m_impl; }
+
+  private:
+    std::unique_ptr<Impl> m_impl;
+};
+
 // Starts the program exeName of folder (a path as the program holds it), with folder as its
 // current folder and the arguments after its own name; the program receives exeName as its own
 // name. The name is looked up in folder and nowhere else (without regard to case on systems
 // where case matters). A Windows executable on a system that is not Windows is started through
-// Wine in the prefix the registry was read from. With wait, returns when the program has ended;
-// without, returns at once and leaves nothing behind. Its output goes nowhere.
+// Wine in the prefix the registry was read from. With waitable, the program can be waited for
+// through it; without, the call leaves nothing behind. The program's output goes nowhere.
 StartResult StartProgram(const std::string& folder, const std::string& exeName,
-                         const std::vector<ProgramArgument>& args, bool wait);
+                         const std::vector<ProgramArgument>& args,
+                         RunningProgram* waitable = nullptr);
 
 // Settles, once at start and before the current folder changes, what depends on the folder the
 // program was started in (a relative WINEPREFIX, under Wine).

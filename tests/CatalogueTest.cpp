@@ -247,6 +247,19 @@ TEST(LauncherWindow, EscapeEnterCloseBoxAndInitInstanceEndTheRun) {
     EXPECT_EQ(app.m_pMainWnd, nullptr);
 }
 
+TEST(LauncherWindow, TheMinimizedWindowShowsItsIconInTheMiddle) {
+    Launcher l;
+    FakeWindow& w = l.Open();
+    l.dlg->DispatchPaint();
+    EXPECT_EQ(w.painted, Items{"default"});
+    // A client area of 36 x 37 and an icon of 32 x 32: (36 - 32 + 1) / 2 and (37 - 32 + 1) / 2.
+    w.painted.clear();
+    w.minimized = true;
+    l.dlg->DispatchPaint();
+    EXPECT_EQ(w.painted, (Items{"erase", "icon 128 at 2,3", "end"}));
+    EXPECT_EQ(l.dlg->DispatchQueryDragIcon(), l.dlg->m_hIcon);
+}
+
 TEST(LauncherWindow, AboutEntryOpensTheAboutBox) {
     Launcher l;
     FakeWindow& w = l.Open();

@@ -114,9 +114,27 @@ TEST(LaunchMission, WaitsForTheGameAndOffersItsResults) {
     inst.host.AnswerMessages({ui::IdYes});
     ShownTable table;
     CaptureResultsTable(inst.host, table);
+    // While the game runs, the window is disabled but alive: what the user does is refused.
+    int waits = 0;
+    bool disabled = true;
+    inst.host.whileWaiting = [&] {
+        ++waits;
+        disabled = disabled && !inst.wnd().Enabled();
+        inst.wnd().Click(IDC_LAUNCH_MISSION);
+        inst.wnd().Click(IDC_SINGLE_MISSIONS);
+        inst.wnd().CloseBox();
+        inst.wnd().PressEscape();
+    };
     // The table is read from the single missions' folder whatever the mission's category.
     inst.wnd().Click(IDC_CAMPAIGN_MISSIONS);
     inst.wnd().Click(IDC_LAUNCH_MISSION);
+    inst.host.whileWaiting = nullptr;
+    EXPECT_GT(waits, 10);
+    EXPECT_TRUE(disabled);
+    EXPECT_TRUE(inst.wnd().Enabled());
+    EXPECT_FALSE(inst.dlg->HasEnded());
+    EXPECT_EQ(inst.dlg->m_nCategory, 1);
+    EXPECT_EQ(inst.Runs().size(), 1u);
     ASSERT_EQ(inst.host.messages.size(), 1u);
     // At least the game's run time, and well under a second more.
     EXPECT_EQ(inst.host.messages[0].text, TimeQuestion("00:00:01"));

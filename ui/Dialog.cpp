@@ -123,6 +123,18 @@ void CDialog::OnSysCommand(unsigned id, std::intptr_t param) {
     if (m_window != nullptr) m_window->PlatformSysCommand(id, param);
 }
 
+void CDialog::OnPaint() {
+    if (m_window != nullptr) m_window->DefaultPaint();
+}
+
+bool CDialog::IsIconic() const {
+    return m_window != nullptr && m_window->IsMinimized();
+}
+
+CPaintDC::CPaintDC(CDialog* dlg) {
+    if (dlg != nullptr && dlg->GetWindow() != nullptr) m_context = dlg->GetWindow()->BeginPaint();
+}
+
 void CDialog::DispatchCommand(int id, Event event) {
     if (IsWaiting()) return;
     for (const auto& e : GetEventTable()) {

@@ -88,6 +88,9 @@ class CDialog {
     // The platform's handling of a window-menu command: Close cancels the dialog, the rest is
     // the window system's.
     void OnSysCommand(unsigned id, std::intptr_t param);
+    // The platform's painting of the window.
+    void OnPaint();
+    bool IsIconic() const;
     virtual std::span<const EventEntry> GetEventTable() const { return {}; }
 
     // Called by hosts for the user's actions. While the program waits (ui/Wait.h) they are
@@ -130,6 +133,17 @@ class CWinApp {
 };
 
 CWinApp* AfxGetApp();
+
+// Painting a dialog's window, from its paint handler; ends when the object goes.
+class CPaintDC {
+  public:
+    explicit CPaintDC(CDialog* dlg);
+    explicit operator bool() const { return m_context != nullptr; }
+    IPaintContext* operator->() const { return m_context.get(); }
+
+  private:
+    std::unique_ptr<IPaintContext> m_context;
+};
 
 // The windows of the dialogs that are open, oldest first.
 std::vector<IDialogWindow*> OpenDialogWindows();

@@ -24,6 +24,22 @@ struct ControlText {
     bool exact = true;
 };
 
+struct Extent {
+    int cx = 0, cy = 0;
+};
+
+// Painting a window the program draws itself: the minimized main window's icon, where the
+// window system lets a program paint its minimized window.
+class IPaintContext {
+  public:
+    virtual ~IPaintContext() = default;
+    // Has the window system erase the background under the icon.
+    virtual void EraseIconBackground() = 0;
+    virtual Extent IconSize() const = 0;
+    virtual Extent ClientSize() const = 0;
+    virtual void DrawIcon(int x, int y, IconHandle icon) = 0;
+};
+
 // The window of a dialog, as a host created it. Control ids are those of the template.
 class IDialogWindow {
   public:
@@ -56,6 +72,12 @@ class IDialogWindow {
     virtual bool AppendMenuEntry(unsigned id, const std::string& text) = 0;
     // The window system's own handling of a window-menu command (minimize, move, ...).
     virtual void PlatformSysCommand(unsigned id, std::intptr_t param) = 0;
+
+    virtual bool IsMinimized() const = 0;
+    // Begins painting the window; null where the window system draws minimized windows itself.
+    virtual std::unique_ptr<IPaintContext> BeginPaint() = 0;
+    // Leaves the painting to the window system.
+    virtual void DefaultPaint() = 0;
 };
 
 // A place the file dialog offers beside its folders (a drive of the game's Wine prefix).

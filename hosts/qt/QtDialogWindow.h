@@ -41,6 +41,10 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     void SetIcon(ui::IconHandle icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
+    bool IsMinimized() const override { return isMinimized(); }
+    // X11 and Wayland draw minimized windows themselves.
+    std::unique_ptr<ui::IPaintContext> BeginPaint() override { return nullptr; }
+    void DefaultPaint() override {}
 
     QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
     // The stand-in for the window menu: a separator is an entry with an empty text.

@@ -15,9 +15,6 @@ std::string Basename(const std::string& path);
 // The path with every link resolved; empty when it cannot be resolved.
 std::string RealPath(const std::string& path);
 
-// A fresh name for a temporary file (see SetTempNameSource).
-std::string TempName();
-
 // Buffered output to a file descriptor, every step checked.
 class FdOutputFile : public OutputFile {
   public:

@@ -7,55 +7,15 @@
 #include <climits>
 #include <cstdlib>
 
+#include "os/Backend.h"
 #include "os/posix/Posix.h"
 
 namespace sx::os {
 
-namespace {
-FaultHook& Hook() {
-    static FaultHook hook;
-    return hook;
-}
-}  // namespace
-
-const char* FileOpName(FileOp op) {
-    switch (op) {
-        case FileOp::Open:
-            return "open";
-        case FileOp::Read:
-            return "read";
-        case FileOp::Write:
-            return "write";
-        case FileOp::Flush:
-            return "flush";
-        case FileOp::Sync:
-            return "sync";
-        case FileOp::Close:
-            return "close";
-        case FileOp::Access:
-            return "access";
-        case FileOp::Chmod:
-            return "chmod";
-        case FileOp::Rename:
-            return "rename";
-        case FileOp::SyncFolder:
-            return "sync-folder";
-        case FileOp::Unlink:
-            return "unlink";
-    }
-    return "?";
-}
-
-void SetFaultHook(FaultHook hook) {
-    Hook() = std::move(hook);
-}
-
 namespace posix {
 
 bool Allowed(FileOp op, const std::string& path) {
-    const FaultHook& hook = Hook();
-    if (!hook) return true;
-    const std::error_code err = hook(op, path);
+    const std::error_code err = backend::AskFaultHook(op, path);
     if (!err) return true;
     errno = err.value();
     return false;

@@ -101,11 +101,39 @@ std::string ExplainFailure(const std::string& program, int err) {
     return reason;
 }
 
-// Starts the program and returns posix_spawn's answer. Without wait, the program is started
-// through a short-lived intermediate process, which is reaped at once: the program is then
-// nobody's child here, and no zombie is left when it ends.
+}  // namespace
+
+struct RunningProgram::Impl {
+    pid_t pid = -1;
+};
+
+RunningProgram::RunningProgram() : m_impl(std::make_unique<Impl>()) {}
+
+RunningProgram::~RunningProgram() {
+    // A program still running when nobody waits for it any more is reaped when it ends by
+    // nobody; it is not killed.
+    HasEnded();
+}
+
+bool RunningProgram::HasEnded() {
+    if (m_impl->pid <= 0) return true;
+    int status = 0;
+    pid_t r;
+    while ((r = ::waitpid(m_impl->pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (r == 0) return false;
+    m_impl->pid = -1;
+    return true;
+}
+
+namespace {
+
+// Starts the program and returns posix_spawn's answer. Without a waitable, the program is
+// started through a short-lived intermediate process, which is reaped at once: the program is
+// then nobody's child here, and no zombie is left when it ends.
 int Spawn(const std::string& program, const std::string& folder, std::vector<std::string>& argv,
-          std::vector<std::string>& env, bool wait) {
+          std::vector<std::string>& env, RunningProgram::Impl* waitable) {
+    const bool wait = waitable != nullptr;
     std::vector<char*> argvp = Pointers(argv);
     std::vector<char*> envp = Pointers(env);
     posix_spawn_file_actions_t actions;
@@ -123,11 +151,7 @@ int Spawn(const std::string& program, const std::string& folder, std::vector<std
     int err = 0;
     if (wait) {
         err = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argvp.data(), envp.data());
-        if (err == 0) {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }
+        if (err == 0) waitable->pid = pid;
     } else {
         int pipefd[2];
         if (::pipe2(pipefd, O_CLOEXEC) != 0) {
@@ -163,7 +187,7 @@ int Spawn(const std::string& program, const std::string& folder, std::vector<std
 }  // namespace
 
 StartResult StartProgram(const std::string& folder, const std::string& exeName,
-                         const std::vector<ProgramArgument>& args, bool wait) {
+                         const std::vector<ProgramArgument>& args, RunningProgram* waitable) {
     StartResult result;
     const std::string hostFolder = ToHostPath(folder);
     const std::string found = hostFolder.empty() ? "" : FindInFolder(hostFolder, exeName);
@@ -200,7 +224,9 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     // An argument vector carries each argument whole: quotes are a command line's business.
     for (const ProgramArgument& a : args) argv.push_back(a.text);
 
-    if (const int err = Spawn(program, hostFolder, argv, env, wait); err != 0) {
+    RunningProgram::Impl* impl = nullptr;
+    if (waitable != nullptr) impl = &waitable->Native();
+    if (const int err = Spawn(program, hostFolder, argv, env, impl); err != 0) {
         result.failure = StartFailure::Failed;
         result.message = ExplainFailure(program, err);
         return result;

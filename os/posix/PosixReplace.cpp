@@ -7,19 +7,14 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <vector>
 
+#include "os/Backend.h"
 #include "os/posix/Posix.h"
 
 namespace sx::os {
 
 namespace {
-
-std::function<std::string()>& TempNameSource() {
-    static std::function<std::string()> source;
-    return source;
-}
 
 std::error_code LastError() {
     return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
@@ -96,21 +91,6 @@ bool CopyAttributes(int from, int to, const struct stat& st, const std::string& 
 
 }  // namespace
 
-void SetTempNameSource(std::function<std::string()> source) {
-    TempNameSource() = std::move(source);
-}
-
-namespace posix {
-std::string TempName() {
-    if (TempNameSource()) return TempNameSource()();
-    static std::mt19937_64 rng(std::random_device{}() ^ static_cast<uint64_t>(::getpid()));
-    char name[64];
-    std::snprintf(name, sizeof name, "SXTempMission-%08llx.tmp",
-                  static_cast<unsigned long long>(rng() & 0xFFFFFFFFu));
-    return name;
-}
-}  // namespace posix
-
 ReplaceResult ReplaceFileSafely(const std::string& name,
                                 const std::function<bool(OutputFile&)>& writeCopy,
                                 const LockWait& waitForLock) {
@@ -153,7 +133,7 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
     std::string tempName, tempPath;
     int tempFd = -1;
     for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
-        tempName = posix::TempName();
+        tempName = backend::TempName();
         tempPath = dir + "/" + tempName;
         if (!posix::Allowed(FileOp::Open, tempPath)) return fail(FileOp::Open, LastError());
         tempFd = ::openat(dirFd, tempName.c_str(),

@@ -159,6 +159,28 @@ bool FakeWindow::AppendMenuEntry(unsigned id, const std::string& text) {
     return true;
 }
 
+namespace {
+class FakePaint : public ui::IPaintContext {
+  public:
+    explicit FakePaint(FakeWindow& w) : m_w(w) {}
+    ~FakePaint() override { m_w.painted.push_back("end"); }
+    void EraseIconBackground() override { m_w.painted.push_back("erase"); }
+    ui::Extent IconSize() const override { return m_w.iconSize; }
+    ui::Extent ClientSize() const override { return m_w.clientSize; }
+    void DrawIcon(int x, int y, ui::IconHandle icon) override {
+        m_w.painted.push_back("icon " + std::to_string(icon ? icon->id : 0) + " at " +
+                              std::to_string(x) + "," + std::to_string(y));
+    }
+
+  private:
+    FakeWindow& m_w;
+};
+}  // namespace
+
+std::unique_ptr<ui::IPaintContext> FakeWindow::BeginPaint() {
+    return std::make_unique<FakePaint>(*this);
+}
+
 void FakeWindow::PlatformSysCommand(unsigned id, std::intptr_t) {
     if ((id & ui::SysCommandMask) == ui::SysMinimize) minimized = true;
 }

@@ -111,6 +111,13 @@ class FakeWindow : public ui::IDialogWindow {
     void SetIcon(ui::IconHandle icon, bool big) override { (big ? bigIcon : smallIcon) = icon; }
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
+    bool IsMinimized() const override { return minimized; }
+    std::unique_ptr<ui::IPaintContext> BeginPaint() override;
+    void DefaultPaint() override { painted.push_back("default"); }
+    // What painting did, in order; the client area and icon size the window reports.
+    std::vector<std::string> painted;
+    ui::Extent clientSize{36, 37};
+    ui::Extent iconSize{32, 32};
 
   private:
     struct Control {
