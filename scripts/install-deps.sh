@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Sortilex needs to build, run and test, where they are missing.
-# Runs as root, or through sudo. With --wine, also Wine and the MinGW cross compiler, which the
-# end-to-end test through real Wine needs.
+# Runs as root, or through sudo. With --wine, also Wine and the MinGW-w64 cross compilers, which
+# the Windows build and the tests through real Wine need.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then
-  packages+=(wine wine64 g++-mingw-w64-x86-64-posix)
+  packages+=(wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix)
 fi
 
 missing=()

@@ -11,11 +11,10 @@
 
 #include "app/LauncherDlg.h"
 #include "tests/fake/FakeHost.h"
+#include "tests/support/Assertions.h"
 #include "tests/support/TestSupport.h"
 
 namespace sxtest {
-
-using Items = std::vector<std::string>;
 
 // A mission file with a one-line briefing and a player record.
 std::string Mission(const std::string& briefing, const std::string& callsign);
@@ -49,19 +48,5 @@ struct OneMission : Launcher {
     std::string path;
     Items Leftovers() const { return Launcher::Leftovers(prefix.missions()); }
 };
-
-// Exactly one message box was shown since the last check, with this text and the program's
-// name as caption; the record is cleared for the next check.
-::testing::AssertionResult OneMessage(sx::FakeHost& host, const std::string& text);
-// No message box was shown.
-::testing::AssertionResult NoMessage(const sx::FakeHost& host);
-
-// What the next results table showed.
-struct ShownTable {
-    bool shown = false;
-    std::map<int, std::string> counts;  // by edit id
-    Items allied, axis;
-};
-void CaptureResultsTable(sx::FakeHost& host, ShownTable& table);
 
 }  // namespace sxtest

@@ -8,7 +8,8 @@
 // writes Data\Missions\Results.txt under its working folder, as the game does: random losses,
 // or the lines SORTILEX_VNT_RESULTS holds (for tests that check what the table shows). When
 // SORTILEX_VNT_LOG names a file, it appends one line there: its working folder and its
-// arguments, separated by tabs. SORTILEX_VNT_END=crash or =killed makes it end the way a broken
+// arguments, separated by tabs (on Windows a second line: "command line", a tab, and the command
+// line as Windows hands it over). SORTILEX_VNT_END=crash or =killed makes it end the way a broken
 // game would: by aborting, or killed by a signal, without writing results.
 #include <chrono>
 #include <csignal>
@@ -73,6 +74,10 @@ void Log(int argc, char** argv) {
     std::error_code ec;
     std::string line = std::filesystem::current_path(ec).string();
     for (int i = 0; i < argc; ++i) line += std::string("\t") + argv[i];
+#ifdef _WIN32
+    // And the command line as Windows hands it over, quotes and all.
+    line += std::string("\ncommand line\t") + GetCommandLineA();
+#endif
     if (FILE* f = std::fopen(log, "ab")) {
         std::fprintf(f, "%s\n", line.c_str());
         std::fclose(f);

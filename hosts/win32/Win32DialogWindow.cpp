@@ -1,0 +1,256 @@
+#include "hosts/win32/Win32DialogWindow.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "hosts/win32/DialogTemplate.h"
+#include "hosts/win32/Win32Text.h"
+
+namespace sx::win32 {
+
+namespace {
+
+HINSTANCE Instance() {
+    return ::GetModuleHandleW(nullptr);
+}
+
+class Win32Paint : public ui::IPaintContext {
+  public:
+    explicit Win32Paint(HWND hwnd) : m_hwnd(hwnd), m_dc(::BeginPaint(hwnd, &m_ps)) {}
+    ~Win32Paint() override { ::EndPaint(m_hwnd, &m_ps); }
+    void EraseIconBackground() override {
+        ::SendMessageW(m_hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(m_dc), 0);
+    }
+    ui::Extent IconSize() const override {
+        return {::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON)};
+    }
+    ui::Extent ClientSize() const override {
+        RECT r{};
+        ::GetClientRect(m_hwnd, &r);
+        return {r.right - r.left, r.bottom - r.top};
+    }
+    void DrawIcon(int x, int y, ui::IconHandle icon) override {
+        ::DrawIcon(m_dc, x, y, Win32DialogWindow::Icon(icon, true));
+    }
+
+  private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_ps{};
+    HDC m_dc;
+};
+
+}  // namespace
+
+HICON Win32DialogWindow::Icon(ui::IconHandle icon, bool big) {
+    static std::map<std::pair<int, bool>, HICON> loaded;
+    if (icon == nullptr) return nullptr;
+    HICON& h = loaded[{icon->id, big}];
+    if (h == nullptr)
+        h = static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(icon->id), IMAGE_ICON,
+                                            ::GetSystemMetrics(big ? SM_CXICON : SM_CXSMICON),
+                                            ::GetSystemMetrics(big ? SM_CYICON : SM_CYSMICON),
+                                            LR_DEFAULTCOLOR));
+    return h;
+}
+
+Win32DialogWindow::Win32DialogWindow(ui::CDialog& dlg, HWND owner) : m_dlg(dlg), m_owner(owner) {
+    const ui::DialogTemplate* t = dlg.Template();
+    if (t == nullptr) return;
+    for (const ui::ControlTemplate& c : t->controls)
+        if (c.id != ui::NoControlId) m_kinds[c.id] = c.kind;
+    const std::vector<uint16_t> words = BuildDialogTemplate(*t);
+    m_hwnd =
+        ::CreateDialogIndirectParamW(Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
+                                     owner, &Procedure, reinterpret_cast<LPARAM>(this));
+    if (m_hwnd != nullptr) FitLabels();
+}
+
+// The font standing in for the dialog's may run wider than the one the layout was drawn with
+// (Wine's does): a label grows to the right rather than wrap or cut its text.
+void Win32DialogWindow::FitLabels() {
+    const ui::DialogTemplate* t = m_dlg.Template();
+    HWND child = ::GetWindow(m_hwnd, GW_CHILD);
+    HDC dc = ::GetDC(m_hwnd);
+    const HGDIOBJ oldFont =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hwnd, WM_GETFONT, 0, 0)));
+    for (const ui::ControlTemplate& c : t->controls) {
+        if (child == nullptr) break;
+        if (c.kind == ui::ControlKind::Label) {
+            const std::wstring text = Widen(c.text);
+            RECT need{0, 0, 0, 0};
+            ::DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+            RECT now{};
+            ::GetWindowRect(child, &now);
+            ::MapWindowPoints(nullptr, m_hwnd, reinterpret_cast<POINT*>(&now), 2);
+            const int width = std::max<int>(now.right - now.left, need.right + 2);
+            const int height = std::max<int>(now.bottom - now.top, need.bottom);
+            ::SetWindowPos(child, nullptr, 0, 0, width, height,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        child = ::GetWindow(child, GW_HWNDNEXT);
+    }
+    ::SelectObject(dc, oldFont);
+    ::ReleaseDC(m_hwnd, dc);
+}
+
+Win32DialogWindow::~Win32DialogWindow() {
+    if (m_disabledOwner) ::EnableWindow(m_owner, TRUE);
+    if (m_hwnd != nullptr) {
+        ::SetWindowLongPtrW(m_hwnd, DWLP_USER, 0);
+        ::DestroyWindow(m_hwnd);
+    }
+}
+
+INT_PTR CALLBACK Win32DialogWindow::Procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+        reinterpret_cast<Win32DialogWindow*>(lp)->m_hwnd = hwnd;
+        return FALSE;  // the focus is set when the dialog shows
+    }
+    auto* self = reinterpret_cast<Win32DialogWindow*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    return self ? self->OnMessage(msg, wp, lp) : FALSE;
+}
+
+ui::ControlKind Win32DialogWindow::KindOf(int id) const {
+    const auto it = m_kinds.find(id);
+    return it == m_kinds.end() ? ui::ControlKind::Label : it->second;
+}
+
+INT_PTR Win32DialogWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wp);
+            const int code = HIWORD(wp);
+            if (lp == 0 || KindOf(id) == ui::ControlKind::PushButton ||
+                KindOf(id) == ui::ControlKind::RadioButton) {
+                // A click, or the dialog manager's Enter (the default button, else OK) and
+                // Escape (Cancel).
+                if (code == BN_CLICKED) m_dlg.DispatchCommand(id, ui::Event::Clicked);
+            } else if (KindOf(id) == ui::ControlKind::ListBox && code == LBN_SELCHANGE) {
+                m_dlg.DispatchCommand(id, ui::Event::SelChange);
+            }
+            return TRUE;
+        }
+        case WM_SYSCOMMAND:
+            m_dlg.DispatchSysCommand(static_cast<unsigned>(wp), static_cast<std::intptr_t>(lp));
+            ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, 0);
+            return TRUE;
+        case WM_CLOSE:
+            m_dlg.DispatchCommand(ui::IdCancel, ui::Event::Clicked);
+            return TRUE;
+        case WM_PAINT:
+            m_defaultPaint = false;
+            if (!m_dlg.DispatchPaint()) return FALSE;
+            return m_defaultPaint ? FALSE : TRUE;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(Icon(m_dlg.DispatchQueryDragIcon(), true));
+        default:
+            return FALSE;
+    }
+}
+
+void Win32DialogWindow::Show(bool focusFirstTabStop, bool modal) {
+    // A modal dialog takes the input of its owner while it shows, as the dialog manager's own
+    // modal loop does.
+    if (modal && m_owner != nullptr && ::IsWindowEnabled(m_owner)) {
+        ::EnableWindow(m_owner, FALSE);
+        m_disabledOwner = true;
+    }
+    ::ShowWindow(m_hwnd, SW_SHOW);
+    ::SetForegroundWindow(m_hwnd);
+    if (focusFirstTabStop) {
+        if (HWND first = ::GetNextDlgTabItem(m_hwnd, nullptr, FALSE)) ::SetFocus(first);
+    }
+}
+
+void Win32DialogWindow::Hide() {
+    if (m_disabledOwner) {
+        ::EnableWindow(m_owner, TRUE);
+        m_disabledOwner = false;
+    }
+    ::ShowWindow(m_hwnd, SW_HIDE);
+}
+
+void Win32DialogWindow::SetEnabled(bool enabled) {
+    ::EnableWindow(m_hwnd, enabled ? TRUE : FALSE);
+}
+
+void Win32DialogWindow::SetText(int id, const std::string& text) {
+    ::SetDlgItemTextW(m_hwnd, id, Widen(text).c_str());
+}
+
+ui::ControlText Win32DialogWindow::GetText(int id) const {
+    HWND ctl = ::GetDlgItem(m_hwnd, id);
+    const int length = ::GetWindowTextLengthW(ctl);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(ctl, text.data(), length + 1)));
+    return Narrow(text);
+}
+
+void Win32DialogWindow::SetCheck(int id, bool checked) {
+    ::CheckDlgButton(m_hwnd, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+bool Win32DialogWindow::GetCheck(int id) const {
+    return ::IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED;
+}
+
+// List entries are file names, in the system's code page, as the file search gave them.
+void Win32DialogWindow::ListReset(int id) {
+    ::SendDlgItemMessageA(m_hwnd, id, LB_RESETCONTENT, 0, 0);
+}
+
+void Win32DialogWindow::ListInsert(int id, int index, const std::string& text) {
+    ::SendDlgItemMessageA(m_hwnd, id, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                          reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int Win32DialogWindow::ListCount(int id) const {
+    return static_cast<int>(::SendDlgItemMessageA(m_hwnd, id, LB_GETCOUNT, 0, 0));
+}
+
+std::string Win32DialogWindow::ListText(int id, int index) const {
+    const LRESULT length = ::SendDlgItemMessageA(m_hwnd, id, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR) return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const LRESULT got =
+        ::SendDlgItemMessageA(m_hwnd, id, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+    return text;
+}
+
+void Win32DialogWindow::ListSetCurSel(int id, int index) {
+    ::SendDlgItemMessageA(m_hwnd, id, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int Win32DialogWindow::ListCurSel(int id) const {
+    const LRESULT sel = ::SendDlgItemMessageA(m_hwnd, id, LB_GETCURSEL, 0, 0);
+    return sel == LB_ERR ? ui::ListError : static_cast<int>(sel);
+}
+
+void Win32DialogWindow::SetIcon(ui::IconHandle icon, bool big) {
+    ::SendMessageW(m_hwnd, WM_SETICON, big ? ICON_BIG : ICON_SMALL,
+                   reinterpret_cast<LPARAM>(Icon(icon, big)));
+}
+
+bool Win32DialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
+    HMENU menu = ::GetSystemMenu(m_hwnd, FALSE);
+    if (menu == nullptr) return false;
+    if (text.empty()) return ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) != 0;
+    return ::AppendMenuW(menu, MF_STRING, id, Widen(text).c_str()) != 0;
+}
+
+void Win32DialogWindow::PlatformSysCommand(unsigned id, std::intptr_t param) {
+    ::DefWindowProcW(m_hwnd, WM_SYSCOMMAND, id, param);
+}
+
+bool Win32DialogWindow::IsMinimized() const {
+    return ::IsIconic(m_hwnd) != 0;
+}
+
+std::unique_ptr<ui::IPaintContext> Win32DialogWindow::BeginPaint() {
+    return std::make_unique<Win32Paint>(m_hwnd);
+}
+
+}  // namespace sx::win32

@@ -1,0 +1,105 @@
+#include "hosts/win32/Win32Host.h"
+
+#include "hosts/win32/Win32DialogWindow.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "ui/Constants.h"
+
+namespace sx::win32 {
+
+namespace {
+
+HWND HandleOf(ui::IDialogWindow* window) {
+    auto* w = dynamic_cast<Win32DialogWindow*>(window);
+    return w ? w->Handle() : nullptr;
+}
+
+// The dialog a keyboard message is for, so that the dialog manager can move the focus and turn
+// Enter and Escape into the dialog's commands.
+HWND DialogOf(HWND hwnd) {
+    HWND root = hwnd ? ::GetAncestor(hwnd, GA_ROOT) : nullptr;
+    for (ui::IDialogWindow* w : ui::OpenDialogWindows())
+        if (HandleOf(w) == root) return root;
+    return nullptr;
+}
+
+}  // namespace
+
+Win32Host::Win32Host() {
+    // The controls of common controls 6, which the manifest asks for.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+}
+
+std::unique_ptr<ui::IDialogWindow> Win32Host::CreateDialogWindow(ui::CDialog& dlg,
+                                                                 ui::IDialogWindow* owner) {
+    auto window = std::make_unique<Win32DialogWindow>(dlg, HandleOf(owner));
+    if (window->Handle() == nullptr) return nullptr;
+    return window;
+}
+
+void Win32Host::RunUntil(const std::function<bool()>& done) {
+    MSG msg;
+    while (!done()) {
+        // Wakes at least every 25 ms, for conditions that no message changes.
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, 25, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            HWND dialog = DialogOf(msg.hwnd);
+            if (dialog == nullptr || !::IsDialogMessageW(dialog, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            if (done()) return;
+        }
+    }
+}
+
+int Win32Host::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
+                              const std::string& caption, unsigned type) {
+    const UINT buttons = (type & 0xF) == ui::MbYesNo ? MB_YESNO : MB_OK;
+    const int answer = ::MessageBoxA(HandleOf(owner), text.c_str(), caption.c_str(), buttons);
+    if (answer == IDYES) return ui::IdYes;
+    if (answer == IDNO) return ui::IdNo;
+    return ui::IdOk;
+}
+
+std::optional<std::string> Win32Host::OpenFileDialog(const ui::FileDialogRequest& request) {
+    // "Name (*.ext)|*.ext||" -> "Name (*.ext)\0*.ext\0\0".
+    std::string filter = request.filter;
+    for (char& c : filter)
+        if (c == '|') c = '\0';
+    std::vector<char> file(32768, '\0');
+    request.fileName.copy(file.data(), file.size() - 1);
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = nullptr;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = request.initialDir.empty() ? nullptr : request.initialDir.c_str();
+    ofn.lpstrDefExt = request.defaultExt.empty() ? nullptr : request.defaultExt.c_str();
+    // The program's options as it gives them; the look of today's dialog is the framework's.
+    ofn.Flags = request.flags | OFN_EXPLORER;
+    const BOOL chosen = request.open ? ::GetOpenFileNameA(&ofn) : ::GetSaveFileNameA(&ofn);
+    if (!chosen) return std::nullopt;
+    return std::string(file.data());
+}
+
+std::string Win32Host::AppName() const {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name = path;
+    name = name.substr(name.find_last_of("\\/") + 1);
+    return name.substr(0, name.find_last_of('.'));
+}
+
+}  // namespace sx::win32

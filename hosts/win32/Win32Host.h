@@ -1,0 +1,20 @@
+// The Win32 window host: real dialogs made by the dialog manager from the templates.
+#pragma once
+
+#include "ui/Host.h"
+
+namespace sx::win32 {
+
+class Win32Host : public ui::IHost {
+  public:
+    Win32Host();
+    std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
+                                                          ui::IDialogWindow* owner) override;
+    void RunUntil(const std::function<bool()>& done) override;
+    int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
+                       const std::string& caption, unsigned type) override;
+    std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override;
+    std::string AppName() const override;
+};
+
+}  // namespace sx::win32

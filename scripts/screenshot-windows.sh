@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Takes screenshots of the Windows build under Wine, on the demo installation, in a virtual X
+# server: the main window at 96 and at 144 dots per inch (Wine's LogPixels), its window menu with
+# the about entry, and the about box.
+# Usage: screenshot-windows.sh [OUTPUT_DIR]   (default: build/screenshots)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(mkdir -p "${1:-$root/build/screenshots}" && cd "${1:-$root/build/screenshots}" && pwd)
+exe="$root/build/win64/Sortilex.exe"
+[ -f "$exe" ] || "$root/scripts/build.sh" win64 >/dev/null
+
+work=$(mktemp -d /tmp/sortilex-shots-XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+wineboot -i >/dev/null 2>&1
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\vnt.exe'
+wine reg add "$key" /ve /d 'C:\Games\Vantorra\vnt.exe' /f >/dev/null 2>&1
+wine reg add "$key" /v Path /d 'C:\Games\Vantorra' /f >/dev/null 2>&1
+x11='HKCU\Software\Wine\X11 Driver'
+wine reg add "$x11" /v Managed /d N /f >/dev/null 2>&1
+wine reg add "$x11" /v UseTakeFocus /d N /f >/dev/null 2>&1
+game="$WINEPREFIX/drive_c/Games/Vantorra"
+mkdir -p "$game/Data/Missions" "$game/Data/Campaigns"
+cp "$root"/scripts/demo/Missions/*.mis "$game/Data/Missions/"
+cp "$root"/scripts/demo/Campaigns/*.mis "$game/Data/Campaigns/"
+
+for dpi in 96 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wineserver -w
+  xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash -c '
+    exe=$1 out=$2 dpi=$3
+    wine "$exe" & pid=$!
+    id=$(xdotool search --sync --name "^Sortilex v2.1$" | head -n 1)
+    sleep 2
+    import -window "$id" "$out/windows-$dpi.png"
+    if [ "$dpi" = 96 ]; then
+      # The window menu (Alt+Space), then its last entry: the about box.
+      xdotool key --window "$id" alt+space; sleep 1
+      import -window root "$work_root" 2>/dev/null || true
+      import -window root "$out/windows-menu.png"
+      xdotool key o; sleep 1
+      about=$(xdotool search --sync --name "ber Sortilex" | head -n 1)
+      sleep 1
+      import -window "$about" "$out/windows-about.png"
+      xdotool key Return; sleep 0.5
+    fi
+    xdotool key --window "$id" Escape
+    for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+    kill $pid 2>/dev/null || true
+  ' _ "$exe" "$out" "$dpi"
+  wineserver -k 2>/dev/null || true
+done
+ls "$out"/windows-96.png "$out"/windows-144.png "$out"/windows-menu.png "$out"/windows-about.png

@@ -1,0 +1,248 @@
+// The real Win32 windows, driven with window messages: clicks, list selection, typing, the
+// window menu, the message boxes, the file dialog, and a launch of the Windows substitute game.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "app/LauncherDlg.h"
+#include "app/ResultsDlg.h"
+#include "hosts/win32/Win32DialogWindow.h"
+#include "hosts/win32/Win32Host.h"
+#include "resources/Resources.h"
+#include "tests/windows/WindowsSupport.h"
+
+using namespace sx;
+using namespace wintest;
+
+namespace {
+
+std::wstring Text(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring ItemText(HWND dlg, int id) {
+    return Text(::GetDlgItem(dlg, id));
+}
+
+// Acts on the next window with this caption once it shows: a timer of the test's own, which
+// the event loop of the program, of a message box or of the file dialog runs alike.
+struct Pending {
+    std::wstring caption;
+    std::function<void(HWND)> act;
+};
+std::vector<Pending> g_pending;
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    for (size_t i = 0; i < g_pending.size(); ++i) {
+        HWND w = ::FindWindowW(nullptr, g_pending[i].caption.c_str());
+        if (w == nullptr || !::IsWindowVisible(w)) continue;
+        Pending p = std::move(g_pending[i]);
+        g_pending.erase(g_pending.begin() + static_cast<std::ptrdiff_t>(i));
+        p.act(w);
+        return;
+    }
+}
+
+void WhenShown(const std::wstring& caption, std::function<void(HWND)> act) {
+    static const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &OnTimer);
+    (void)timer;
+    g_pending.push_back({caption, std::move(act)});
+}
+
+std::string Mission(const std::string& briefing, const std::string& callsign) {
+    return ".MissionSummary\r\n" + briefing +
+           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  " + callsign +
+           "\r\n\t.MPCallsign  " + callsign + "\r\n";
+}
+
+class Win32Window : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ui::InstallResources(AppResources());
+        ui::SetHost(&host);
+        WriteFile(game.missions() + "\\Alpha 1.mis", Mission("First line.", "Old Fox"));
+        WriteFile(game.missions() + "\\b.mis", Mission("Bee.", "Bravo"));
+        WriteFile(game.campaigns() + "\\Camp.mis", Mission("Camp.", "Camper"));
+        // As in the program, the main window owns the dialogs and message boxes it opens.
+        app.m_pMainWnd = &dlg;
+        ASSERT_TRUE(dlg.Create());
+        main = dynamic_cast<win32::Win32DialogWindow*>(dlg.GetWindow())->Handle();
+    }
+    void TearDown() override {
+        dlg.DestroyWindow();
+        ui::SetHost(nullptr);
+        g_pending.clear();
+    }
+    // Lets the windows work through what was posted to them.
+    void Pump(int milliseconds = 100) {
+        const DWORD end = ::GetTickCount() + static_cast<DWORD>(milliseconds);
+        host.RunUntil([end] { return ::GetTickCount() >= end; });
+    }
+    void Click(int id) { ::SendMessageW(::GetDlgItem(main, id), BM_CLICK, 0, 0); }
+    std::vector<std::wstring> Entries() {
+        std::vector<std::wstring> texts;
+        HWND list = ::GetDlgItem(main, IDC_MISSION_LIST);
+        const int n = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+            std::wstring t(static_cast<size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1,
+                           L'\0');
+            t.resize(static_cast<size_t>(
+                ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(t.data()))));
+            texts.push_back(t);
+        }
+        return texts;
+    }
+
+    Installed game;
+    win32::Win32Host host;
+    ui::CWinApp app;
+    CLauncherDlg dlg;
+    HWND main = nullptr;
+};
+
+TEST_F(Win32Window, ResourcesOfTheProgram) {
+    wchar_t entry[64] = {};
+    ASSERT_GT(::LoadStringW(::GetModuleHandleW(nullptr), 101, entry, 64), 0);
+    EXPECT_STREQ(entry, L"Inf&o \u00fcber Sortilex...");
+    // The version record, as the about box's settings give it.
+    char exe[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::vector<char> record(::GetFileVersionInfoSizeA(exe, nullptr));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(::GetFileVersionInfoA(exe, 0, static_cast<DWORD>(record.size()), record.data()));
+    const std::pair<const char*, const char*> entries[] = {
+        {"FileVersion", "2,0,0,1"},
+        {"ProductVersion", "2,0,0,1"},
+        {"FileDescription", "Sortilex MFC Application"},
+        {"InternalName", "Sortilex"},
+        {"OriginalFilename", "Sortilex.EXE"},
+        {"ProductName", "Sortilex Application"},
+        {"CompanyName", ""}};
+    for (const auto& [name, expected] : entries) {
+        char* value = nullptr;
+        UINT size = 0;
+        const std::string query = std::string("\\StringFileInfo\\040704b0\\") + name;
+        ASSERT_TRUE(
+            ::VerQueryValueA(record.data(), query.c_str(), reinterpret_cast<void**>(&value), &size))
+            << name;
+        EXPECT_STREQ(size ? value : "", expected) << name;
+    }
+}
+
+TEST_F(Win32Window, TheMainWindowAsTheTemplateSays) {
+    EXPECT_EQ(Text(main), L"Sortilex v2.1");
+    EXPECT_TRUE(::IsWindowVisible(main));
+    EXPECT_EQ(ItemText(main, IDC_LAUNCH_MISSION), L"Launch\nMission");
+    EXPECT_EQ(Entries(), (std::vector<std::wstring>{L"Alpha 1.mis", L"b.mis"}));
+    EXPECT_EQ(::SendDlgItemMessageW(main, IDC_MISSION_LIST, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(ItemText(main, IDC_BRIEFING), L"\r\r\nFirst line.");
+    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"Old Fox");
+    EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_CHECKED);
+    EXPECT_NE(::SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
+    // The window menu ends in a separator and the about entry.
+    HMENU menu = ::GetSystemMenu(main, FALSE);
+    const int n = ::GetMenuItemCount(menu);
+    ASSERT_GE(n, 2);
+    EXPECT_EQ(::GetMenuItemID(menu, n - 2), 0u);  // the separator
+    EXPECT_EQ(::GetMenuItemID(menu, n - 1), 0x10u);
+    wchar_t entry[64] = {};
+    ::GetMenuStringW(menu, n - 1, entry, 64, MF_BYPOSITION);
+    EXPECT_STREQ(entry, L"Inf&o \u00fcber Sortilex...");
+}
+
+TEST_F(Win32Window, TheAboutBoxFromTheWindowMenu) {
+    std::vector<std::wstring> texts;
+    WhenShown(L"Info \u00fcber Sortilex", [&texts](HWND about) {
+        // The texts of its controls (the icon's is the icon's resource number).
+        for (HWND c = ::GetWindow(about, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            if (!Text(c).empty() && Text(c)[0] != L'\xFFFF') texts.push_back(Text(c));
+        ::SendMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    });
+    ::SendMessageW(main, WM_SYSCOMMAND, 0x10, 0);
+    EXPECT_EQ(texts,
+              (std::vector<std::wstring>{L"Sortilex\nVersion 2.1",
+                                         L"Copyright (C) 2026\nThe Sortilex developers", L"OK"}));
+    EXPECT_FALSE(dlg.HasEnded());
+}
+
+TEST_F(Win32Window, ClicksSelectionAndTyping) {
+    Click(IDC_CAMPAIGN_MISSIONS);
+    EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Camp.mis"});
+    EXPECT_EQ(::IsDlgButtonChecked(main, IDC_CAMPAIGN_MISSIONS), BST_CHECKED);
+    EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_UNCHECKED);
+    Click(IDC_SINGLE_MISSIONS);
+    // The user picks the second entry.
+    HWND list = ::GetDlgItem(main, IDC_MISSION_LIST);
+    ::SendMessageW(list, LB_SETCURSEL, 1, 0);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_MISSION_LIST, LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"Bravo");
+    // Types a callsign with a letter of the code page and clicks "Change".
+    ::SetDlgItemTextW(main, IDC_CALLSIGN, L"J\u00e4ger");
+    Click(IDC_CHANGE_CALLSIGN);
+    EXPECT_EQ(ReadFile(game.missions() + "\\b.mis"), Mission("Bee.", "J\xe4ger"));
+    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"J\u00e4ger");
+    // Enter in the callsign field ends the run, as the dialog manager makes it OK.
+    ::SetFocus(::GetDlgItem(main, IDC_CALLSIGN));
+    ::PostMessageW(::GetDlgItem(main, IDC_CALLSIGN), WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    EXPECT_TRUE(dlg.HasEnded());
+    EXPECT_EQ(dlg.Result(), ui::IdOk);
+}
+
+TEST_F(Win32Window, TheFileDialogStartsWithThePattern) {
+    std::wstring name;
+    WhenShown(L"Open", [&name](HWND box) {
+        name = ItemText(box, 0x47C);  // the file name box
+        ::SendMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    });
+    Click(IDC_CUSTOM_MISSIONS);
+    EXPECT_EQ(name, L"*.mis");
+    EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_CHECKED);
+}
+
+TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {
+    std::filesystem::copy_file(SORTILEX_WINDOWS_GAME, game.game() + "\\vnt.exe");
+    TempFolder logs;
+    Env log("SORTILEX_VNT_LOG", logs / "game.log"), seconds("SORTILEX_VNT_SECONDS", "2"),
+        results("SORTILEX_VNT_RESULTS", "Fighters: 7\nBombers: 2\nAxisArmor: 6\n");
+    std::wstring question;
+    std::vector<std::wstring> counts;
+    WhenShown(L"Sortilex", [&](HWND box) {
+        question = ItemText(box, 0xFFFF);
+        ::SendMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    WhenShown(L"Results Table", [&](HWND table) {
+        for (int id :
+             {IDC_FIGHTER_LOSSES, IDC_BOMBER_LOSSES, IDC_FIGHTERS_BY_PLAYER, IDC_BOMBERS_BY_PLAYER})
+            counts.push_back(ItemText(table, id));
+        ::SendMessageW(table, WM_CLOSE, 0, 0);
+    });
+    // While the game runs, the main window is disabled but goes on taking its messages (a timer
+    // of its own looks at it), and closing it is refused.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    ::SetTimer(main, 77, 500, [](HWND wnd, UINT, UINT_PTR, DWORD) {
+        ::SetPropW(wnd, L"sxSeen", reinterpret_cast<HANDLE>(::IsWindowEnabled(wnd) ? 1 : 2));
+        ::KillTimer(wnd, 77);
+    });
+    Click(IDC_LAUNCH_MISSION);
+    EXPECT_EQ(::GetPropW(main, L"sxSeen"), reinterpret_cast<HANDLE>(2));
+    ::RemovePropW(main, L"sxSeen");
+    EXPECT_TRUE(::IsWindowEnabled(main));
+    EXPECT_FALSE(dlg.HasEnded()) << "closed while the game ran";
+    EXPECT_TRUE(
+        question == L"Total Mission Time : 00:00:02\nWould you like to view the results table ?" ||
+        question == L"Total Mission Time : 00:00:03\nWould you like to view the results table ?");
+    EXPECT_EQ(counts, (std::vector<std::wstring>{L"7", L"2", L"0", L"0"}));
+    const std::vector<std::string> lines = Split(ReadFile(logs / "game.log"), '\n');
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "command line\tvnt.exe -m \"" + game.missions() + "\\Alpha 1.mis\"");
+}
+
+}  // namespace

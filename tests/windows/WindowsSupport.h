@@ -1,0 +1,63 @@
+// Helpers of the tests that run on Windows (under Wine here): folders, files, and the game
+// installed as its installer leaves it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace wintest {
+
+// A fresh folder under the temporary folder, removed with what it holds at the end.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+  private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+std::vector<std::string> ListFolder(const std::string& path);
+std::vector<std::string> Split(const std::string& text, char separator);
+
+// The game installed in a folder of its own, with its mission folders and the substitute game,
+// and its key in the registry while the object lives.
+class Installed {
+  public:
+    // withPath: the key holds the game's folder in "Path" too; view: the registry view the
+    // key is written in (0: this program's own).
+    explicit Installed(bool withPath = true, unsigned view = 0);
+    ~Installed();
+    Installed(const Installed&) = delete;
+    Installed& operator=(const Installed&) = delete;
+    std::string game() const { return m_folder.path() + "\\Game Folder"; }
+    std::string missions() const { return game() + "\\Data\\Missions"; }
+    std::string campaigns() const { return game() + "\\Data\\Campaigns"; }
+
+  private:
+    TempFolder m_folder;
+    unsigned m_view;
+};
+
+// Removes the game's key from both registry views.
+void Uninstall();
+
+// Sets an environment variable for the life of the object.
+class Env {
+  public:
+    Env(const char* name, const std::string& value);
+    ~Env();
+    Env(const Env&) = delete;
+    Env& operator=(const Env&) = delete;
+
+  private:
+    std::string m_name;
+};
+
+}  // namespace wintest
