@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/LauncherDlg.h"
@@ -46,6 +47,19 @@ struct Window {
 
 DWORD Attributes(const std::string& path) {
     return ::GetFileAttributesA(path.c_str());
+}
+
+TEST(WindowsRegistry, TheGameAsItsInstallerLeftIt) {
+    // The prefix's key as wine reg wrote it (run-under-wine.sh installs the demo game so).
+    const char* demo = std::getenv("SORTILEX_DEMO_GAME");
+    if (demo == nullptr) GTEST_SKIP() << "run through run-under-wine.sh";
+    FakeHost host;
+    CLauncherDlg dlg;
+    FakeWindow& w = host.Open(dlg);
+    EXPECT_TRUE(NoMessage(host));
+    EXPECT_EQ(dlg.m_strGameDir, demo);
+    EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"Channel Sweep.mis", "harbour strike.mis",
+                                                  "Night Patrol.mis", "Zephyr Training.mis"}));
 }
 
 TEST(WindowsRegistry, TheGameIsFoundInEitherView) {

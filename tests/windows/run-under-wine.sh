@@ -12,6 +12,14 @@ wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 x11='HKCU\Software\Wine\X11 Driver'
 wine reg add "$x11" /v Managed /d N /f >/dev/null 2>&1
 wine reg add "$x11" /v UseTakeFocus /d N /f >/dev/null 2>&1
+# The demo game, installed as its installer leaves it: its key written by wine reg.
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\vnt.exe'
+wine reg add "$key" /ve /d 'C:\Games\Vantorra\vnt.exe' /f >/dev/null 2>&1
+wine reg add "$key" /v Path /d 'C:\Games\Vantorra' /f >/dev/null 2>&1
+demo="$(cd "$(dirname "$0")/../../scripts/demo" && pwd)"
+mkdir -p "$WINEPREFIX/drive_c/Games/Vantorra/Data/Missions"
+cp "$demo"/Missions/*.mis "$WINEPREFIX/drive_c/Games/Vantorra/Data/Missions/"
+export SORTILEX_DEMO_GAME='C:\Games\Vantorra'
 wineserver -w
 
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
