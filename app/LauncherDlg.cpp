@@ -5,7 +5,6 @@
 #include <array>
 
 #include "app/AboutDlg.h"
-#include "os/Process.h"
 #include "resources/Resources.h"
 #include "ui/DataExchange.h"
 
@@ -108,7 +107,6 @@ CLauncherApp::CLauncherApp() {
 }
 
 bool CLauncherApp::InitInstance() {
-    os::InitializeProcess();
     CLauncherDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();

@@ -9,7 +9,16 @@
 using namespace sx;
 using namespace sx::ui;
 
+namespace {
+// Asks before the game starts where starting it could harm a prefix another tool manages.
+bool MayStart(CDialog& dlg, const std::string& gameDir) {
+    const std::optional<std::string> question = StartQuestion(gameDir);
+    return !question || dlg.ShowMessageBox(*question, nullptr, MbYesNo) == IdYes;
+}
+}  // namespace
+
 void CLauncherDlg::OnLaunchGame() {
+    if (!MayStart(*this, m_strGameDir)) return;
     const os::StartResult started = StartGameAlone(m_strGameDir);
     if (!started.started) ShowMessageBox(CannotStartMessage(started));
 }
@@ -21,6 +30,7 @@ void CLauncherDlg::OnLaunchMission() {
         ShowMessageBox(kMissionNotLocated);
         return;
     }
+    if (!MayStart(*this, m_strGameDir)) return;
     // The launcher waits for the game to end, its windows disabled but painting and answering
     // the window system, so that nobody is offered to kill it meanwhile.
     const MissionRun run = RunMission(m_strGameDir, path, [](const std::function<bool()>& ended) {

@@ -22,7 +22,6 @@ unsigned char FoldCase(unsigned char c) {
     }
 }
 
-namespace {
 // FoldCase for every byte, looked up: lists of thousands of names are sorted with it.
 const std::array<unsigned char, 256>& FoldTable() {
     static const std::array<unsigned char, 256> table = [] {
@@ -33,7 +32,6 @@ const std::array<unsigned char, 256>& FoldTable() {
     }();
     return table;
 }
-}  // namespace
 
 int CompareNoCase(std::string_view a, std::string_view b) {
     const auto& fold = FoldTable();

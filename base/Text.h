@@ -5,6 +5,7 @@
 // so a name read from a folder goes back to the file system byte for byte.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,8 @@ namespace sx {
 
 // Folds ASCII and the Latin-1 letters of Windows-1252 to lower case.
 unsigned char FoldCase(unsigned char c);
+// FoldCase of every byte, for loops that look at many bytes.
+const std::array<unsigned char, 256>& FoldTable();
 
 // Three-way comparison without regard to case (negative, zero, positive).
 int CompareNoCase(std::string_view a, std::string_view b);

@@ -4,9 +4,11 @@
 
 #include "hosts/qt/QtDialogWindow.h"
 #include "hosts/qt/QtHost.h"
+#include "os/Process.h"
 #include "ui/Dialog.h"
 
 int main(int argc, char** argv) {
+    sx::os::InitializeProcess(1, argv, "Sortilex", "");
     QApplication app(argc, argv);
     sx::qt::QtHost host;
     sx::ui::SetHost(&host);

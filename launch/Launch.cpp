@@ -39,6 +39,15 @@ std::string CannotStartMessage(const os::StartResult& r) {
     return "Vantorra cannot be started:\n" + r.message;
 }
 
+std::optional<std::string> StartQuestion(const std::string& gameDir) {
+    const std::optional<std::string> tool = os::ToolWithoutWine(gameDir, kGameExecutable);
+    if (!tool) return std::nullopt;
+    return "The game's Wine prefix was made by " + *tool +
+           ", which records no Wine for it.\nStart Vantorra with the system's Wine? Another "
+           "version of Wine may upgrade\nthe prefix, and " +
+           *tool + " may then no longer run it.";
+}
+
 os::StartResult StartGameAlone(const std::string& gameDir) {
     os::ChangeDir(gameDir);
     return os::StartProgram(gameDir, kGameExecutable, {});

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "os/Process.h"
@@ -26,6 +27,11 @@ std::string FormatMissionTime(int64_t seconds);
 
 // Why the game did not start, in the user's words.
 std::string CannotStartMessage(const os::StartResult& result);
+
+// The question to ask before the game starts, when it would run under the system's Wine in a
+// prefix another tool made and manages (which records no Wine for it); nothing otherwise. The
+// user's No starts nothing.
+std::optional<std::string> StartQuestion(const std::string& gameDir);
 
 // Starts the game on its own from the game folder; returns at once.
 os::StartResult StartGameAlone(const std::string& gameDir);

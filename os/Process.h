@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sx::os {
@@ -52,9 +54,24 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
                          const std::vector<ProgramArgument>& args,
                          RunningProgram* waitable = nullptr);
 
-// Settles, once at start and before the current folder changes, what depends on the folder the
-// program was started in (a relative WINEPREFIX, under Wine).
-void InitializeProcess();
+// What the program does after InitializeProcess: go on, or end at once with exitCode (after
+// --help, --version, or an option it does not know, whose text InitializeProcess printed).
+struct StartOutcome {
+    bool run = true;
+    int exitCode = 0;
+};
+
+// Settles, once at start and before the current folder changes, what the program's start
+// decides: on Linux, the command line (--prefix DIR, --help, --version) and a relative
+// WINEPREFIX; on Windows, where no argument is read, that no library is ever loaded from the
+// current folder.
+StartOutcome InitializeProcess(int argc, char** argv, std::string_view name,
+                               std::string_view version);
+
+// The tool that made the Wine prefix the program of folder would run in, when that tool is not
+// plain Wine and records no Wine for the prefix: the system's Wine would run there, and could
+// upgrade a prefix the tool manages. Nothing in every other case (and on Windows).
+std::optional<std::string> ToolWithoutWine(const std::string& folder, const std::string& exeName);
 
 // Milliseconds on a clock that never goes back.
 int64_t MonotonicMilliseconds();

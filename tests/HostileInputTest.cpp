@@ -229,7 +229,9 @@ TEST(HostileInput, RelativePrefix) {
     const fs::path root = l.prefix.root();
     ASSERT_EQ(::chdir(root.parent_path().c_str()), 0);
     Env relative("WINEPREFIX", root.filename().string());
-    os::InitializeProcess();
+    char program[] = "Sortilex";
+    char* argv[] = {program, nullptr};
+    ASSERT_TRUE(os::InitializeProcess(1, argv, "Sortilex", "").run);
     ASSERT_EQ(::chdir("/"), 0);
     FakeWindow& w = l.Open();
     EXPECT_TRUE(NoMessage(l.host));

@@ -1,11 +1,18 @@
-// Start-up of the Qt build: the application object's InitInstance runs the program.
+// Start-up of the Linux build: the command line is settled, then the application object's
+// InitInstance runs the program.
 #include <QApplication>
 
 #include "hosts/qt/QtHost.h"
+#include "os/Process.h"
 #include "ui/Dialog.h"
+#include "version/Version.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Before the window system: --help and --version need no display.
+    const sx::os::StartOutcome start = sx::os::InitializeProcess(argc, argv, "Sortilex", sx::kVersion);
+    if (!start.run) return start.exitCode;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     sx::qt::QtHost host;
     sx::ui::SetHost(&host);
     if (sx::ui::CWinApp* winApp = sx::ui::AfxGetApp()) winApp->InitInstance();

@@ -2,8 +2,10 @@
 // command line is not read.
 #include "hosts/win32/Win32DialogWindow.h"
 #include "hosts/win32/Win32Host.h"
+#include "os/Process.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    sx::os::InitializeProcess(0, nullptr, "Sortilex", "");
     sx::win32::Win32Host host;
     sx::ui::SetHost(&host);
     if (sx::ui::CWinApp* app = sx::ui::AfxGetApp()) app->InitInstance();

@@ -203,7 +203,7 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
     if (wine::IsWindowsExecutable(exePath)) {
-        program = wine::FindWine();
+        program = wine::RunnerForPrefix().wine;
         if (program.empty()) {
             result.failure = StartFailure::NoWine;
             return result;
@@ -233,6 +233,15 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     }
     result.started = true;
     return result;
+}
+
+std::optional<std::string> ToolWithoutWine(const std::string& folder, const std::string& exeName) {
+    const std::string hostFolder = ToHostPath(folder);
+    const std::string found = hostFolder.empty() ? "" : FindInFolder(hostFolder, exeName);
+    if (found.empty() || !wine::IsWindowsExecutable(hostFolder + "/" + found)) return std::nullopt;
+    const wine::Runner runner = wine::RunnerForPrefix();
+    if (runner.unrecordedTool.empty() || runner.wine.empty()) return std::nullopt;
+    return runner.unrecordedTool;
 }
 
 int64_t MonotonicMilliseconds() {

@@ -73,9 +73,14 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     return result;
 }
 
-void InitializeProcess() {
+StartOutcome InitializeProcess(int, char**, std::string_view, std::string_view) {
     // The current folder is often a downloaded mission pack: no library is ever loaded from it.
     ::SetDllDirectoryA("");
+    return {};
+}
+
+std::optional<std::string> ToolWithoutWine(const std::string&, const std::string&) {
+    return std::nullopt;
 }
 
 int64_t MonotonicMilliseconds() {

@@ -252,18 +252,19 @@ bool HeaderNames(std::string_view raw, std::string_view key) {
 
 // A cheap first look at a header: the key as Wine spells it, without regard to case, and then
 // the header's closing bracket. A header that spells its name another way (an escape or a
-// character beyond ASCII where the key has none) is decoded in full.
-bool HeaderMayName(std::string_view raw, std::string_view escapedKey) {
-    const size_t n = escapedKey.size();
+// character beyond ASCII where the key has none) is decoded in full. Every header of the file
+// passes here, so it works on bytes and a folded key.
+bool HeaderMayName(std::string_view raw, std::string_view foldedKey) {
+    const auto& fold = FoldTable();
+    const size_t n = foldedKey.size();
+    if (raw.size() < n + 2) return false;
+    const auto* header = reinterpret_cast<const unsigned char*>(raw.data()) + 1;
+    const auto* key = reinterpret_cast<const unsigned char*>(foldedKey.data());
     for (size_t k = 0; k < n; ++k) {
-        if (k + 1 >= raw.size()) return false;
-        const char a = raw[k + 1], b = escapedKey[k];
-        if (a == b ||
-            FoldCase(static_cast<unsigned char>(a)) == FoldCase(static_cast<unsigned char>(b)))
-            continue;
-        return a == '\\' || static_cast<unsigned char>(a) >= 0x80;
+        const unsigned char a = header[k];
+        if (fold[a] != key[k]) return a == '\\' || a >= 0x80;
     }
-    return raw.size() > n + 1 && raw[n + 1] == ']';
+    return header[n] == ']';
 }
 
 // Reads the file a buffer at a time, looking only at the headers of sections until one names a
@@ -276,7 +277,7 @@ class Scanner {
         for (std::string_view k : keys) {
             std::string escaped;
             for (char c : k) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-            m_keys.push_back({std::string(k), std::move(escaped)});
+            m_keys.push_back({std::string(k), FoldedKey(escaped)});
         }
         m_out.assign(keys.size(), WineRegKey{});
     }
@@ -318,7 +319,7 @@ class Scanner {
     static constexpr size_t kLineCap = 1 << 20;
     struct Key {
         std::string name;     // UTF-8
-        std::string escaped;  // as Wine writes it in a header
+        std::string escaped;  // as Wine writes it in a header, folded
     };
 
     int Match(std::string_view header) {

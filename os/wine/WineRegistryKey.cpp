@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "os/Files.h"
 #include "os/Registry.h"
+#include "os/wine/PrefixSearch.h"
 #include "os/wine/Wine.h"
 #include "os/wine/WineRegistry.h"
 
@@ -21,6 +22,12 @@ RegistryKey::~RegistryKey() = default;
 
 bool RegistryKey::OpenMachineKey(const std::string& subKey) {
     Close();
+    // Unless the user named the prefix, the registry is that of the prefix holding the key,
+    // whichever tool made it; the rest of the run works in that prefix.
+    if (!wine::PrefixNamed()) {
+        const auto found = wine::FindGamePrefix(wine::RootsFromEnvironment(), subKey);
+        wine::UseFoundPrefix(found.value_or(wine::PrefixCandidate{}));
+    }
     const std::string prefix = wine::Prefix();
     if (prefix.empty()) return false;
     InputFile f;

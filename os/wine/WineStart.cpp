@@ -6,18 +6,65 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "os/Process.h"
 #include "os/wine/Wine.h"
 
 namespace sx::os::wine {
 
+namespace {
+std::string g_named;               // --prefix
+std::optional<PrefixCandidate> g_found;
+
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+}  // namespace
+
 std::string Prefix() {
+    if (!g_named.empty()) return g_named;
     if (const char* p = std::getenv("WINEPREFIX"); p != nullptr && *p != '\0') return p;
+    if (g_found) return g_found->path;
     if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0')
         return std::string(h) + "/.wine";
     return {};
+}
+
+void UsePrefix(const std::string& prefix) {
+    g_named = Absolute(prefix);
+}
+
+bool PrefixNamed() {
+    const char* env = std::getenv("WINEPREFIX");
+    return !g_named.empty() || (env != nullptr && *env != '\0');
+}
+
+void UseFoundPrefix(const PrefixCandidate& found) {
+    if (found.path.empty())
+        g_found.reset();
+    else
+        g_found = found;
+}
+
+Runner RunnerForPrefix() {
+    // The tool that made the prefix, as its settings tell; a prefix named on the command line
+    // or in the environment is looked for among them too.
+    const PrefixCandidate made = g_found && !PrefixNamed()
+                                     ? *g_found
+                                     : DescribePrefix(RootsFromEnvironment(), Prefix());
+    Runner runner;
+    if (!made.wine.empty()) {
+        runner.wine = made.wine;
+        return runner;
+    }
+    runner.wine = FindWine();
+    if (!made.systemWine && !made.PlainWine()) runner.unrecordedTool = made.tool;
+    return runner;
 }
 
 bool IsWindowsExecutable(const std::string& hostPath) {
@@ -64,13 +111,46 @@ std::string FindWine() {
 
 namespace sx::os {
 
-void InitializeProcess() {
+StartOutcome InitializeProcess(int argc, char** argv, std::string_view name,
+                               std::string_view version) {
     // A relative WINEPREFIX names a folder beside the one Sortilex was started in; the program
     // changes its current folder as it works, so the prefix is made absolute now.
-    const char* prefix = std::getenv("WINEPREFIX");
-    char cwd[PATH_MAX];
-    if (prefix != nullptr && *prefix != '\0' && *prefix != '/' && ::getcwd(cwd, sizeof cwd))
-        ::setenv("WINEPREFIX", (std::string(cwd) + "/" + prefix).c_str(), 1);
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0')
+        ::setenv("WINEPREFIX", wine::Absolute(prefix).c_str(), 1);
+    const std::string program(name);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::printf("Usage: %s [--prefix DIR]\n"
+                        "Manages the missions of Vantorra, a Windows game run under Wine.\n\n"
+                        "  --prefix DIR  the Wine prefix the game is installed in\n"
+                        "  --help        show this text and end\n"
+                        "  --version     show the version and end\n\n"
+                        "Without --prefix, the prefix is $WINEPREFIX. Without that, %s looks\n"
+                        "for the prefix that holds the game in these places, the prefix most\n"
+                        "recently used first, and starts the game under the Wine the prefix's\n"
+                        "tool records:\n",
+                        program.c_str(), program.c_str());
+            for (const std::string& place : wine::SearchPlaces()) std::printf("  %s\n", place.c_str());
+            return {false, 0};
+        }
+        if (arg == "--version" || arg == "-V") {
+            std::printf("%s %.*s\n", program.c_str(), static_cast<int>(version.size()),
+                        version.data());
+            return {false, 0};
+        }
+        if (arg == "--prefix" && i + 1 < argc) {
+            wine::UsePrefix(argv[++i]);
+        } else if (arg.rfind("--prefix=", 0) == 0) {
+            wine::UsePrefix(arg.substr(9));
+        } else {
+            std::fprintf(stderr, "%s: %s: unknown option\nTry '%s --help'.\n", program.c_str(),
+                         arg == "--prefix" ? "--prefix needs a folder" : arg.c_str(),
+                         program.c_str());
+            return {false, 2};
+        }
+    }
+    return {};
 }
 
 }  // namespace sx::os

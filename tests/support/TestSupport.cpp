@@ -102,12 +102,15 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-Env::Env(const char* name, const std::string& value) : m_name(name) {
+Env::Env(const char* name, const std::optional<std::string>& value) : m_name(name) {
     if (const char* old = std::getenv(name)) {
         m_had = true;
         m_old = old;
     }
-    ::setenv(name, value.c_str(), 1);
+    if (value)
+        ::setenv(name, value->c_str(), 1);
+    else
+        ::unsetenv(name);
 }
 
 Env::~Env() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,10 +58,10 @@ namespace sxtest {
 
 std::vector<std::string> Split(const std::string& text, char separator);
 
-// Sets an environment variable for the life of the object.
+// Sets (or, given nothing, unsets) an environment variable for the life of the object.
 class Env {
   public:
-    Env(const char* name, const std::string& value);
+    Env(const char* name, const std::optional<std::string>& value);
     ~Env();
     Env(const Env&) = delete;
     Env& operator=(const Env&) = delete;

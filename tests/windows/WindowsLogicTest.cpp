@@ -211,7 +211,7 @@ TEST(WindowsFiles, DevicesAndRelativeNamesAreNoFiles) {
 }
 
 TEST(WindowsProcess, TheLibrarySearchLeavesOutTheCurrentFolder) {
-    os::InitializeProcess();
+    os::InitializeProcess(0, nullptr, "Sortilex", "");
     char dir[MAX_PATH] = "unset";
     EXPECT_EQ(::GetDllDirectoryA(MAX_PATH, dir), 0u);
     EXPECT_STREQ(dir, "");
