@@ -24,4 +24,16 @@ std::string ToHostPath(const std::string& path);
 // prefix's drives (the longest drive root wins), else the host path unchanged.
 std::string FromHostPath(const std::string& hostPath);
 
+// The host path with every link resolved, as a file dialog should show it; the path unchanged
+// when it cannot be resolved.
+std::string RealHostPath(const std::string& hostPath);
+
+// A drive of the game's Wine prefix, for the file dialog's places.
+struct DrivePlace {
+    std::string label;     // "C:"
+    std::string hostPath;  // the folder the prefix maps it to, links resolved
+};
+// The drives the prefix maps, in letter order; none where the system has drives of its own.
+std::vector<DrivePlace> DrivePlaces();
+
 }  // namespace sx::os

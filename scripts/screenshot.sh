@@ -4,9 +4,12 @@
 #   main.png     the main window with the first single mission selected
 #   about.png    the about box, opened from the window menu (Shift+F10)
 #   results.png  the results table after a run of the substitute game
-# Usage: screenshot.sh [OUTPUT_DIR]   (default: build/screenshots)
+# Usage: screenshot.sh [--scale FACTOR] [OUTPUT_DIR]   (default: build/screenshots)
+#   --scale 1.5 or 2 shows the windows as on a high-density screen (QT_SCALE_FACTOR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+scale=1
+if [ "${1:-}" = "--scale" ]; then scale=$2; shift 2; fi
 out=$(mkdir -p "${1:-$root/build/screenshots}" && cd "${1:-$root/build/screenshots}" && pwd)
 exe="$root/build/dev/Sortilex"
 [ -x "$exe" ] && [ -x "$root/build/dev/tools/vnt.exe" ] || "$root/scripts/build.sh" dev
@@ -14,8 +17,9 @@ prefix=$(mktemp -d /tmp/sortilex-shots-XXXXXX)
 trap 'rm -rf "$prefix"' EXIT
 "$root/scripts/make-demo.sh" "$prefix" "$root/build/dev/tools/vnt.exe"
 export WINEPREFIX="$prefix" SORTILEX_VNT_SECONDS=1
+[ "$scale" = 1 ] || export QT_SCALE_FACTOR="$scale"
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
   set -e
   exe=$1 out=$2
   command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }

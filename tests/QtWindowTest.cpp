@@ -1,4 +1,5 @@
 // The real main window, built by the Qt host and driven offscreen.
+#include <QAccessible>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include <filesystem>
 
+#include "app/AboutDlg.h"
 #include "app/LauncherDlg.h"
 #include "app/ResultsDlg.h"
 #include "hosts/qt/QtDialogWindow.h"
@@ -383,6 +385,138 @@ class QtWindowTest : public QObject {
             QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), key, modifiers);
             QCOMPARE(entries, 4);
         }
+    }
+
+    void waitedLaunchKeepsTheWindowAlive() {
+        // The substitute game runs a second on its own and leaves its results.
+        std::filesystem::copy_file(SORTILEX_SUBSTITUTE_GAME, m_prefix->game() + "/vnt.exe");
+        sxtest::TempDir logDir;
+        sxtest::Env seconds("SORTILEX_VNT_SECONDS", "1"), log("SORTILEX_VNT_LOG", logDir / "game.log");
+
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        m_wnd->installEventFilter(&counter);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks, this] {
+            ++ticks;
+            m_wnd->update();
+        });
+        ticker.start(20);
+
+        // Halfway through the run: the window paints and timers fire, but it takes no click, no
+        // key, and no request to close.
+        struct {
+            int paints = -1, ticks = -1;
+            bool enabled = true, ended = true, visible = false;
+        } during;
+        QTimer::singleShot(300, this, [&] {
+            const int paints = counter.paints, ticksBefore = ticks;
+            QTest::qWait(300);
+            during.paints = counter.paints - paints;
+            during.ticks = ticks - ticksBefore;
+            during.enabled = m_wnd->isEnabled();
+            QTest::mouseClick(Ctl<QPushButton>(IDC_LAUNCH_GAME), Qt::LeftButton);
+            QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Escape);
+            QTest::keyClick(m_wnd, Qt::Key_Escape);
+            m_wnd->close();
+            during.ended = m_dlg->HasEnded();
+            during.visible = m_wnd->isVisible();
+        });
+        QStringList questions;
+        WhenShown<QMessageBox>(this, [&questions](QMessageBox* box) {
+            questions << box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        QTest::mouseClick(Ctl<QPushButton>(IDC_LAUNCH_MISSION), Qt::LeftButton);
+
+        QVERIFY2(during.paints > 0, "no paint event during the run");
+        QVERIFY2(during.ticks >= 5, qPrintable(QString::number(during.ticks)));
+        QVERIFY(!during.enabled);
+        QVERIFY(!during.ended);
+        QVERIFY(during.visible);
+        // After the game: the time and the results question, once; the window alive again, and
+        // the game started once only.
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(questions[0].startsWith(QStringLiteral("Total Mission Time : 00:00:0")));
+        QVERIFY(questions[0].endsWith(QStringLiteral("Would you like to view the results table ?")));
+        QVERIFY(m_wnd->isEnabled());
+        QVERIFY(!m_dlg->HasEnded());
+        QCOMPARE(sxtest::Split(sxtest::ReadFile(logDir / "game.log"), '\n').size(), 1u);
+    }
+
+    void messageBoxesLookLikeTheDialogs() {
+        QFont font;
+        QStringList buttons;
+        WhenShown<QMessageBox>(this, [&font, &buttons](QMessageBox* box) {
+            font = box->font();
+            for (QAbstractButton* b : box->buttons())
+                buttons << b->text().remove(QChar('&')) + (b->icon().isNull() ? "" : "+icon") +
+                               (b == box->defaultButton() ? "*" : "");
+            box->button(QMessageBox::No)->click();
+        });
+        QCOMPARE(m_dlg->ShowMessageBox("Start?", nullptr, ui::MbYesNo), ui::IdNo);
+        QCOMPARE(font, QtHost::DialogFont());
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"No", "Yes*"}));
+    }
+
+    void everyControlHasAnAccessibleName() {
+        // The three windows, each control as a screen reader finds it.
+        sxtest::WriteFile(m_prefix->missions() + "/Results.txt", "Fighters: 1\r\nAxisFlak: 3\r\n");
+        CResultsDlg results;
+        results.m_strGameDir = "C:\\Games\\Vantorra";
+        QVERIFY(results.Create());
+        CAboutDlg about;
+        QVERIFY(about.Create());
+        QMap<QString, QString> names;  // "window/object": name
+        for (ui::CDialog* dlg : {static_cast<ui::CDialog*>(m_dlg.get()), static_cast<ui::CDialog*>(&results),
+                                 static_cast<ui::CDialog*>(&about)}) {
+            auto* wnd = dynamic_cast<QtDialogWindow*>(dlg->GetWindow());
+            QVERIFY(wnd);
+            for (QWidget* w : wnd->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+                QVERIFY(a);
+                // The etched frames only draw lines.
+                if (w->metaObject() == &QFrame::staticMetaObject) continue;
+                const QString name = a->text(QAccessible::Name);
+                QVERIFY2(!name.isEmpty(), qPrintable(wnd->windowTitle() + " " + w->metaObject()->className()));
+                names[wnd->windowTitle() + "/" + w->objectName()] = name;
+            }
+        }
+        const QMap<QString, QString> expected = {
+            {"Sortilex v2.1/ctl1000", "Available Missions"},
+            {"Sortilex v2.1/ctl1001", "Mission Briefing"},
+            {"Sortilex v2.1/ctl1011", "Current Callsign"},
+            {"Sortilex v2.1/ctl1005", "Launch Mission"},
+            {"Sortilex v2.1/ctl1009", "Custom Missions"},
+            {"Results Table/ctl1008", "Allied Losses"},
+            {"Results Table/ctl1010", "Total Fighter Losses"},
+            {"Results Table/ctl1013", "Bombers killed by Player"},
+        };
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QCOMPARE(names.value(it.key()), it.value());
+    }
+
+    void fileDialogShowsTheDrivesAndTheRealFolder() {
+        QStringList places;
+        QString folder;
+        WhenShown<QFileDialog>(this, [&places, &folder](QFileDialog* dialog) {
+            folder = dialog->directory().absolutePath();
+            if (auto* sidebar = dialog->findChild<QListView*>(QStringLiteral("sidebar")))
+                for (int i = 0; i < sidebar->model()->rowCount(); ++i)
+                    places << sidebar->model()->index(i, 0).data().toString();
+            dialog->reject();
+        });
+        QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton);
+        QVERIFY2(places.contains(QStringLiteral("C:")), qPrintable(places.join(',')));
+        QCOMPARE(folder, QFileInfo(QString::fromStdString(m_prefix->game())).canonicalFilePath());
+        QVERIFY(!folder.contains(QStringLiteral("dosdevices")));
     }
 
     void escapeAndCloseBoxCancel() {

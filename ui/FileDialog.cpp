@@ -16,7 +16,11 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* fi
 
 int CFileDialog::DoModal() {
     m_request.flags = m_ofn.Flags;
-    m_request.initialDir = os::ToHostPath(m_ofn.lpstrInitialDir);
+    // The folder as the disk has it, not through the prefix's drive links; the drives among the
+    // places, so that the user can still go by them.
+    m_request.initialDir = os::RealHostPath(os::ToHostPath(m_ofn.lpstrInitialDir));
+    m_request.places.clear();
+    for (const os::DrivePlace& d : os::DrivePlaces()) m_request.places.push_back({d.label, d.hostPath});
     std::optional<std::string> chosen = Host().OpenFileDialog(m_request);
     if (!chosen) return IdCancel;
     m_strPathName = os::FromHostPath(*chosen);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace sx::ui {
 
@@ -102,6 +103,12 @@ const DialogTemplate* FindDialogTemplate(int id);
 const PictureResource* FindPicture(int id);
 std::string LoadResString(int id);
 IconHandle LoadIconResource(int id);
+
+// The name a screen reader gives a control: a button's own caption, an edit's or a list's label
+// (the label just left of it or just above it), a picture's the program's name. Decorative
+// frames have none. Without the '&' of a mnemonic, line breaks as spaces, no closing colon.
+std::string AccessibleName(const DialogTemplate& dlg, const ControlTemplate& c,
+                           std::string_view appName);
 
 inline const ControlTemplate* FindControl(const DialogTemplate& dlg, int id) {
     for (const auto& c : dlg.controls)

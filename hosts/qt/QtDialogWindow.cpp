@@ -98,6 +98,8 @@ void QtDialogWindow::Build() {
             w->resize(std::max(w->width(), hint.width()), std::max(w->height(), hint.height()));
         }
         w->setProperty(kIdProperty, c.id);
+        w->setAccessibleName(
+            DecodeForDisplay(ui::AccessibleName(*t, c, ui::Host().AppName())));
         if (c.id != ui::NoControlId) {
             w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
             m_controls.insert(c.id, w);
@@ -110,6 +112,18 @@ void QtDialogWindow::Build() {
         w->installEventFilter(this);
     }
 }
+
+namespace {
+// A scrolling control's border as a plain line drawn by the style sheet: the style's own frame
+// loses its top and right lines under a fractional scale (1.5), where the contents, placed on
+// rounded pixels, paint over them.
+void DrawBorder(QAbstractScrollArea* area, bool border) {
+    area->setStyleSheet(border ? QStringLiteral("%1 { border: 1px solid palette(mid); }")
+                                     .arg(QString::fromLatin1(area->metaObject()->className()))
+                               : QStringLiteral("%1 { border: none; }")
+                                     .arg(QString::fromLatin1(area->metaObject()->className())));
+}
+}  // namespace
 
 QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
     const bool tabStop = (c.style & style::TabStop) != 0;
@@ -176,6 +190,7 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
                 e->setLineWrapMode(QPlainTextEdit::WidgetWidth);
                 e->setTabChangesFocus(true);
                 if (!tabStop) e->setFocusPolicy(Qt::ClickFocus);
+                DrawBorder(e, (c.style & style::Border) != 0);
                 return e;
             }
             auto* e = new QLineEdit(this);
@@ -194,6 +209,7 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
             l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             l->setUniformItemSizes(true);
             if (!tabStop) l->setFocusPolicy(Qt::ClickFocus);
+            DrawBorder(l, (c.style & style::Border) != 0);
             const int id = c.id;
             const bool notify = (c.style & style::ListNotify) != 0;
             connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,

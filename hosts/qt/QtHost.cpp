@@ -6,7 +6,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QListView>
+#include <QUrl>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include "hosts/qt/QtDialogWindow.h"
@@ -33,6 +36,34 @@ constexpr int kReferencePixels = 11;
 QWidget* TopWindow() {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     return QApplication::activeWindow();
+}
+
+// The places of a file dialog's side bar: its own, then the drives of the prefix, each under its
+// drive letter (the side bar would name it after its folder, "drive_c"). The side bar renames
+// its entries when a folder changes, so the names are put back then.
+void AddPlaces(QFileDialog& dialog, const std::vector<ui::FilePlace>& places) {
+    if (places.empty()) return;
+    QList<QUrl> urls = dialog.sidebarUrls();
+    const qsizetype first = urls.size();
+    for (const ui::FilePlace& p : places)
+        urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p.hostPath)));
+    dialog.setSidebarUrls(urls);
+    auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+    if (sidebar == nullptr || sidebar->model() == nullptr) return;
+    QAbstractItemModel* model = sidebar->model();
+    const auto label = [model, first, places] {
+        for (size_t i = 0; i < places.size(); ++i) {
+            const QModelIndex row = model->index(static_cast<int>(first + static_cast<qsizetype>(i)), 0);
+            const QString name = QString::fromLatin1(places[i].label.c_str());
+            if (row.isValid() && row.data(Qt::DisplayRole).toString() != name) {
+                model->setData(row, name, Qt::DisplayRole);
+                model->setData(row, QFile::decodeName(QByteArray::fromStdString(places[i].hostPath)),
+                               Qt::ToolTipRole);
+            }
+        }
+    };
+    label();
+    QObject::connect(model, &QAbstractItemModel::dataChanged, &dialog, label);
 }
 
 }  // namespace
@@ -107,6 +138,8 @@ int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
     QWidget* parent = dynamic_cast<QtDialogWindow*>(owner);
     if (parent == nullptr) parent = TopWindow();
     QMessageBox box(parent);
+    // In the program's dialog font, with plain buttons, as the program's own dialogs are.
+    box.setFont(DialogFont());
     box.setWindowTitle(DecodeForDisplay(caption));
     box.setTextFormat(Qt::PlainText);
     box.setText(DecodeForDisplay(text));
@@ -118,6 +151,7 @@ int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());
     const int answer = box.exec();
     if (answer == QMessageBox::Yes) return ui::IdYes;
     if (answer == QMessageBox::No) return ui::IdNo;
@@ -131,6 +165,9 @@ std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& r
     for (int i = 0; i + 1 < parts.size(); i += 2)
         if (!parts[i].isEmpty()) filters << parts[i];
     QFileDialog dialog(TopWindow(), QStringLiteral("Open"));
+    // Qt's own dialog on every desktop: it takes the prefix's drives among its places, and looks
+    // like the program's other windows.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode((request.flags & ui::OfnFileMustExist) ? QFileDialog::ExistingFile
                                                               : QFileDialog::AnyFile);
@@ -138,6 +175,7 @@ std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& r
     dialog.setDefaultSuffix(QString::fromLatin1(request.defaultExt.c_str()));
     if (!request.initialDir.empty())
         dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialDir)));
+    AddPlaces(dialog, request.places);
     // The name box starts with the pattern, as the program asks.
     if (!request.fileName.empty()) dialog.selectFile(QString::fromLatin1(request.fileName.c_str()));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

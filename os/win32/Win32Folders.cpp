@@ -44,4 +44,12 @@ std::string FromHostPath(const std::string& hostPath) {
     return hostPath;
 }
 
+std::string RealHostPath(const std::string& hostPath) {
+    return hostPath;
+}
+
+std::vector<DrivePlace> DrivePlaces() {
+    return {};  // the common dialog lists the drives itself
+}
+
 }  // namespace sx::os

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <vector>
@@ -174,6 +175,31 @@ std::string FromHostPath(const std::string& hostPath) {
         mapped.st_ino != original.st_ino)
         return hostPath;
     return windows;
+}
+
+std::string RealHostPath(const std::string& hostPath) {
+    const std::string real = RealPath(hostPath);
+    return real.empty() ? hostPath : real;
+}
+
+std::vector<DrivePlace> DrivePlaces() {
+    std::vector<DrivePlace> drives;
+    const std::string prefix = wine::Prefix();
+    if (prefix.empty()) return drives;
+    const std::string devices = prefix + "/dosdevices";
+    DIR* d = ::opendir(devices.c_str());
+    if (d == nullptr) return drives;
+    while (dirent* e = ::readdir(d)) {
+        const std::string n = e->d_name;
+        if (n.size() != 2 || n[1] != ':' || n[0] < 'a' || n[0] > 'z') continue;
+        const std::string real = RealPath(devices + "/" + n);
+        if (real.empty() || !IsFolder(real)) continue;
+        drives.push_back({std::string(1, static_cast<char>(n[0] - 'a' + 'A')) + ":", real});
+    }
+    ::closedir(d);
+    std::sort(drives.begin(), drives.end(),
+              [](const DrivePlace& a, const DrivePlace& b) { return a.label < b.label; });
+    return drives;
 }
 
 }  // namespace sx::os
