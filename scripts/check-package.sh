@@ -1,10 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian package the way a user would, away from the build tree, starts the
+# Checks the Debian package by the book (lintian: no error, no warning; the desktop entry; the
+# AppStream record), then installs it the way a user would, away from the build tree, starts the
 # installed Sortilex under a virtual X server, closes it with Escape, and removes the package.
 # Needs root (or sudo) to install.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 deb=$("$root/scripts/package.sh" | tail -n 1)
+
+checks=0
+echo "lintian:"
+lintian_out=$(lintian --fail-on error,warning "$deb" 2>&1) || checks=1
+echo "$lintian_out" | grep -v "^running with root privileges" || true
+unpacked=$(mktemp -d /tmp/sortilex-unpacked-XXXXXX)
+dpkg-deb -x "$deb" "$unpacked"
+echo "desktop-file-validate:"
+desktop-file-validate "$unpacked"/usr/share/applications/*.desktop || checks=1
+echo "appstreamcli validate:"
+appstream_out=$(appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml 2>&1) || checks=1
+echo "$appstream_out"
+# Warnings fail the check too, not only errors.
+if echo "$appstream_out" | grep -qE '^(W|E):'; then checks=1; fi
+rm -rf "$unpacked"
+[ $checks -eq 0 ] || { echo "FAIL: the package checks above"; exit 1; }
 
 work=$(mktemp -d /tmp/sortilex-package-XXXXXX)
 cleanup() { rm -rf "$work"; }
@@ -16,8 +33,10 @@ export DEBIAN_FRONTEND=noninteractive
 (cd "$work" && "${as_root[@]}" apt-get install -y -q ./"$(basename "$deb")" >"$work/install.log" 2>&1) \
   || { cat "$work/install.log"; exit 1; }
 
-for f in /usr/bin/Sortilex /usr/share/applications/sortilex.desktop \
-         /usr/share/icons/hicolor/16x16/apps/sortilex.png /usr/share/icons/hicolor/32x32/apps/sortilex.png; do
+for f in /usr/games/Sortilex /usr/share/applications/org.sortilex.Sortilex.desktop \
+         /usr/share/metainfo/org.sortilex.Sortilex.metainfo.xml /usr/share/man/man6/Sortilex.6.gz \
+         /usr/share/icons/hicolor/16x16/apps/sortilex.png /usr/share/icons/hicolor/256x256/apps/sortilex.png \
+         /usr/share/icons/hicolor/scalable/apps/sortilex.svg; do
   [ -e "$f" ] || { echo "FAIL: $f is not installed"; exit 1; }
 done
 
@@ -26,7 +45,7 @@ done
 cd "$work"
 status=0
 WINEPREFIX="$work/prefix" xvfb-run -a bash -c '
-  /usr/bin/Sortilex & pid=$!
+  /usr/games/Sortilex & pid=$!
   xdotool search --sync --name "Sortilex v2.1" >/dev/null
   sleep 1
   xdotool key Escape

@@ -6,8 +6,10 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  qt6-base-dev libgl-dev libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev libyaml-cpp-dev nlohmann-json3-dev
+  libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
+  lintian desktop-file-utils appstream
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws Sortilex's own pictures: the banner bitmap (552 x 63, 24-bit) and the program icon
-(32 x 32 and 16 x 16, 16 colours, and as PNG for the desktop). Plain Python, no imaging library; run it to rebuild
-resources/banner.bmp, resources/sortilex.ico and resources/sortilex-16.png, -32.png."""
+"""Draws Sortilex's own pictures: the banner bitmap (552 x 63, 24-bit) and the program icon, from
+one vector drawing: resources/icons/sortilex.svg, the desktop's PNGs at 16 to 256 pixels
+(resources/icons/sortilex-N.png) and the Windows icon (32 x 32 and 16 x 16, 16 colours,
+resources/sortilex.ico). Plain Python, no imaging library; run it to rebuild them."""
 import math
 import os
 import struct
@@ -114,30 +115,115 @@ def banner():
     return header + info + bytes(data)
 
 
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
 # The standard 16-colour palette.
 PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
            (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
            (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
 
+# The program icon, drawn once as vector shapes on a 1 x 1 square (y down): a round sky badge
+# with a gold rim and a white aircraft climbing. Every icon file comes from this drawing: the
+# SVG as it stands, the PNGs rasterised from it with antialiasing, and the Windows icon sampled
+# from it into the 16-colour palette (each shape names its palette colour).
+def _plane(cx, cy, s):
+    """The aircraft's outline polygons, nose up, centred at (cx, cy), wingspan about 1.9 s."""
+    parts = [
+        [(-1, -0.09), (1, -0.09), (1.15, 0), (1, 0.09), (-1, 0.09)],                        # fuselage
+        [(-0.15, -0.95), (-0.0375, -0.95), (0.2, 0), (-0.0375, 0.95), (-0.15, 0.95)],      # wing
+        [(-1, -0.38), (-0.764, -0.38), (-0.65, 0), (-0.764, 0.38), (-1, 0.38)],            # tail
+    ]
+    return [[(cx + v * s, cy - u * s) for u, v in part] for part in parts]
+
+
+ICON_SHAPES = [
+    # (kind, geometry, RGB, palette index)
+    ("circle", (0.5, 0.5, 0.5), (122, 92, 10), 3),          # dark edge of the rim
+    ("circle", (0.5, 0.5, 0.47), (236, 190, 40), 11),       # gold rim
+    ("circle", (0.5, 0.5, 0.41), (28, 62, 140), 4),         # sky, low
+    ("clip-circle", ((0.5, 0.5, 0.41), (0, 0, 1, 0.62)), (54, 112, 214), 12),  # sky, high
+] + [("polygon", part, (255, 255, 255), 15) for part in _plane(0.5, 0.5, 0.36)]
+
+
+def _inside_polygon(x, y, pts):
+    inside = False
+    j = len(pts) - 1
+    for i in range(len(pts)):
+        xi, yi = pts[i]
+        xj, yj = pts[j]
+        if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+            inside = not inside
+        j = i
+    return inside
+
+
+def _shape_at(x, y):
+    """The index of the topmost shape at (x, y) of the unit square, or None."""
+    hit = None
+    for i, (kind, g, _, _) in enumerate(ICON_SHAPES):
+        if kind == "circle":
+            cx, cy, r = g
+            if (x - cx) ** 2 + (y - cy) ** 2 <= r * r:
+                hit = i
+        elif kind == "clip-circle":
+            (cx, cy, r), (x0, y0, x1, y1) = g
+            if (x - cx) ** 2 + (y - cy) ** 2 <= r * r and x0 <= x <= x1 and y0 <= y <= y1:
+                hit = i
+        elif _inside_polygon(x, y, g):
+            hit = i
+    return hit
+
+
+def icon_rgba(n, samples=4):
+    """The icon at n x n pixels, antialiased: rows of (r, g, b, a)."""
+    rows = []
+    for py in range(n):
+        row = []
+        for px in range(n):
+            r = g = b = a = 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    hit = _shape_at((px + (sx + 0.5) / samples) / n, (py + (sy + 0.5) / samples) / n)
+                    if hit is not None:
+                        cr, cg, cb = ICON_SHAPES[hit][2]
+                        r, g, b, a = r + cr, g + cg, b + cb, a + 1
+            row.append((r // a, g // a, b // a, 255 * a // (samples * samples)) if a else (0, 0, 0, 0))
+        rows.append(row)
+    return rows
+
+
 def icon_image(n):
-    """A round sky badge with a white aircraft and a yellow rim; colour indices and a mask."""
+    """The icon at n x n pixels in the 16-colour palette: colour indices and a mask."""
     pix = [[0] * n for _ in range(n)]
     mask = [[1] * n for _ in range(n)]
-    c = (n - 1) / 2
-    r = n / 2 - 0.5
     for y in range(n):
         for x in range(n):
-            d = math.hypot(x - c, y - c)
-            if d <= r:
+            hit = _shape_at((x + 0.5) / n, (y + 0.5) / n)
+            if hit is not None:
                 mask[y][x] = 0
-                pix[y][x] = 11 if d > r - max(1.5, n / 16) else (12 if y < c + n / 8 else 4)
-    s = n * 0.36
-    for y in range(n):
-        for x in range(n):
-            if mask[y][x] == 0 and plane_mask(y, n - 1 - x, c, c, s):  # nose up
-                pix[y][x] = 15
+                pix[y][x] = ICON_SHAPES[hit][3]
     return pix, mask
+
+
+def svg():
+    out = ['<?xml version="1.0" encoding="UTF-8"?>',
+           '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 1 1">',
+           '  <title>Sortilex</title>',
+           '  <defs><clipPath id="high"><rect x="0" y="0" width="1" height="0.62"/></clipPath></defs>']
+    for kind, g, (r, gr, b), _ in ICON_SHAPES:
+        fill = "#%02x%02x%02x" % (r, gr, b)
+        if kind == "circle":
+            out.append('  <circle cx="%g" cy="%g" r="%g" fill="%s"/>' % (g + (fill,)))
+        elif kind == "clip-circle":
+            (cx, cy, rad), _ = g
+            out.append('  <circle cx="%g" cy="%g" r="%g" fill="%s" clip-path="url(#high)"/>'
+                       % (cx, cy, rad, fill))
+        else:
+            pts = " ".join("%.4f,%.4f" % p for p in g)
+            out.append('  <polygon points="%s" fill="%s"/>' % (pts, fill))
+    out.append("</svg>")
+    return "\n".join(out) + "\n"
 
 
 def ico():
@@ -172,14 +258,12 @@ def ico():
 
 
 def png(n):
-    """The icon as an RGBA PNG, for desktop environments."""
-    pix, mask = icon_image(n)
+    """The icon as an antialiased RGBA PNG, for desktop environments."""
     raw = bytearray()
-    for y in range(n):
+    for row in icon_rgba(n):
         raw.append(0)
-        for x in range(n):
-            r, g, b = PALETTE[pix[y][x]]
-            raw += bytes((r, g, b, 0 if mask[y][x] else 255))
+        for pixel in row:
+            raw += bytes(pixel)
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
@@ -194,9 +278,11 @@ def main():
         f.write(banner())
     with open(os.path.join(OUT, "sortilex.ico"), "wb") as f:
         f.write(ico())
-    for n in (16, 32):
-        with open(os.path.join(OUT, "sortilex-%d.png" % n), "wb") as f:
+    for n in ICON_SIZES:
+        with open(os.path.join(OUT, "icons", "sortilex-%d.png" % n), "wb") as f:
             f.write(png(n))
+    with open(os.path.join(OUT, "icons", "sortilex.svg"), "w") as f:
+        f.write(svg())
     return 0
 
 
