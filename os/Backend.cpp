@@ -68,5 +68,52 @@ std::string TempName() {
     return name;
 }
 
+bool BufferedOutputFile::Fail(std::error_code err) {
+    if (!m_err) m_err = err ? err : std::make_error_code(std::errc::io_error);
+    return false;
+}
+
+bool BufferedOutputFile::Ask(FileOp op) {
+    const std::error_code err = AskFaultHook(op, m_path);
+    return !err || Fail(err);
+}
+
+bool BufferedOutputFile::Write(const char* data, size_t size) {
+    if (!IsOpen() || m_err || !Ask(FileOp::Write)) return false;
+    constexpr size_t kBuffer = 1 << 16;
+    if (m_buffer.size() + size > kBuffer) {
+        if (const std::error_code err = WriteHandle(m_buffer.data(), m_buffer.size()))
+            return Fail(err);
+        m_buffer.clear();
+        if (size > kBuffer) {
+            const std::error_code err = WriteHandle(data, size);
+            return !err || Fail(err);
+        }
+    }
+    m_buffer.append(data, size);
+    return true;
+}
+
+bool BufferedOutputFile::Flush() {
+    if (!IsOpen() || m_err || !Ask(FileOp::Flush)) return false;
+    if (const std::error_code err = WriteHandle(m_buffer.data(), m_buffer.size())) return Fail(err);
+    m_buffer.clear();
+    return true;
+}
+
+bool BufferedOutputFile::Sync() {
+    if (!Flush() || !Ask(FileOp::Sync)) return false;
+    const std::error_code err = SyncHandle();
+    return !err || Fail(err);
+}
+
+bool BufferedOutputFile::Close() {
+    if (!IsOpen()) return !m_err;
+    const bool allowed = Ask(FileOp::Close);
+    const std::error_code err = CloseHandle();
+    if (allowed && err) Fail(err);
+    return !m_err;
+}
+
 }  // namespace backend
 }  // namespace sx::os

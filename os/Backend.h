@@ -2,6 +2,7 @@
 // backends only; the layers above use Files.h.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <system_error>
 
@@ -17,5 +18,36 @@ std::error_code AskFaultHook(FileOp op, const std::string& path);
 // source gives. The extension is not ".mis" and does not begin with "mis", so that neither the
 // name nor a short 8.3 name of it is ever listed among the missions.
 std::string TempName();
+
+// Buffered output to a temporary file a backend created, every step asked of the fault seam
+// first. A backend supplies the handle's own writing, syncing and closing.
+class BufferedOutputFile : public OutputFile {
+  public:
+    bool Write(const char* data, size_t size) override;
+    using OutputFile::Write;
+    std::error_code Error() const override { return m_err; }
+    // Writes out what the buffer holds.
+    bool Flush();
+    // Flushes, then has the system put the file's data on the disk.
+    bool Sync();
+    // Closes the handle (whatever fails); true when no step of this file failed.
+    bool Close();
+
+  protected:
+    explicit BufferedOutputFile(std::string path) : m_path(std::move(path)) {}
+    virtual bool IsOpen() const = 0;
+    // The whole of data written, or the error.
+    virtual std::error_code WriteHandle(const char* data, size_t size) = 0;
+    virtual std::error_code SyncHandle() = 0;
+    // Closes the handle in any case.
+    virtual std::error_code CloseHandle() = 0;
+
+  private:
+    bool Fail(std::error_code err);
+    bool Ask(FileOp op);
+    std::string m_path;
+    std::error_code m_err;
+    std::string m_buffer;
+};
 
 }  // namespace sx::os::backend

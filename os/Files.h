@@ -105,6 +105,11 @@ struct ReplaceResult {
     bool inUse = false;  // the file's lock stayed taken by another program
     FileOp failedOp = FileOp::Open;
     std::error_code error;
+
+    // A replacement that failed at op (an error is always given, I/O error when none is known).
+    static ReplaceResult Failure(FileOp op, std::error_code err, bool inUse = false) {
+        return {false, inUse, op, err ? err : std::make_error_code(std::errc::io_error)};
+    }
 };
 
 // Replaces a regular file, by its name in the current folder, with the content that writeCopy

@@ -89,18 +89,45 @@ bool CopyAttributes(int from, int to, const struct stat& st, const std::string& 
     return true;
 }
 
+// Output to the temporary file's descriptor.
+class FdOutputFile : public backend::BufferedOutputFile {
+  public:
+    FdOutputFile(int fd, const std::string& path) : BufferedOutputFile(path), m_fd(fd) {}
+    ~FdOutputFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FdOutputFile(const FdOutputFile&) = delete;
+    FdOutputFile& operator=(const FdOutputFile&) = delete;
+
+  private:
+    bool IsOpen() const override { return m_fd >= 0; }
+    std::error_code WriteHandle(const char* data, size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return n < 0 ? LastError() : std::make_error_code(std::errc::io_error);
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return {};
+    }
+    std::error_code SyncHandle() override {
+        return ::fsync(m_fd) == 0 ? std::error_code() : LastError();
+    }
+    std::error_code CloseHandle() override {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? std::error_code() : LastError();
+    }
+    int m_fd;
+};
+
 }  // namespace
 
 ReplaceResult ReplaceFileSafely(const std::string& name,
                                 const std::function<bool(OutputFile&)>& writeCopy,
                                 const LockWait& waitForLock) {
-    ReplaceResult result;
-    auto fail = [&result](FileOp op, std::error_code err) {
-        result.ok = false;
-        result.failedOp = op;
-        result.error = err ? err : std::make_error_code(std::errc::io_error);
-        return result;
-    };
+    const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
     // A symbolic link stays a link: the file it leads to is replaced.
     std::string path = name;
     struct stat lst {};
@@ -112,10 +139,9 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
     Target target;
     if (!target.Open(path)) return fail(FileOp::Open, LastError());
     if (!target.TryLock() &&
-        !(waitForLock && waitForLock([&target] { return target.TryLock(); }))) {
-        result.inUse = true;
-        return fail(FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy));
-    }
+        !(waitForLock && waitForLock([&target] { return target.TryLock(); })))
+        return ReplaceResult::Failure(
+            FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy), true);
 
     // Everything happens in the file's folder, held open, so that a folder renamed meanwhile
     // cannot send the copy anywhere else.
@@ -151,8 +177,7 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
             ::unlinkat(dirFd, tempName.c_str(), 0);
     };
 
-    posix::FdOutputFile out;
-    out.Adopt(tempFd, tempPath);
+    FdOutputFile out(tempFd, tempPath);
     auto failWith = [&](FileOp op, std::error_code err) {
         out.Close();
         removeTemp();
@@ -179,8 +204,9 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
     // Make the rename itself durable. The file is already in place, so a folder that cannot be
     // synced (some file systems refuse) is not a failure of the rewrite.
     if (posix::Allowed(FileOp::SyncFolder, dir)) ::fsync(dirFd);
-    result.ok = true;
-    return result;
+    ReplaceResult done;
+    done.ok = true;
+    return done;
 }
 
 }  // namespace sx::os

@@ -100,68 +100,38 @@ class Target {
     bool m_locked = false;
 };
 
-// Buffered output to a file this program created, every step checked.
-class HandleOutputFile : public OutputFile {
+// Output to the temporary file's handle.
+class HandleOutputFile : public backend::BufferedOutputFile {
   public:
-    HandleOutputFile(HANDLE h, std::string path) : m_h(h), m_path(std::move(path)) {}
-    ~HandleOutputFile() override { Close(); }
-    bool Write(const char* data, size_t size) override {
-        if (m_h == INVALID_HANDLE_VALUE || m_err) return false;
-        if (!win32::Allowed(FileOp::Write, m_path)) return Fail();
-        constexpr size_t kBuffer = 1 << 16;
-        if (m_buffer.size() + size > kBuffer) {
-            if (!WriteOut(m_buffer.data(), m_buffer.size())) return false;
-            m_buffer.clear();
-            if (size > kBuffer) return WriteOut(data, size);
-        }
-        m_buffer.append(data, size);
-        return true;
+    HandleOutputFile(HANDLE h, const std::string& path) : BufferedOutputFile(path), m_h(h) {}
+    ~HandleOutputFile() override {
+        if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
     }
-    using OutputFile::Write;
-    std::error_code Error() const override { return m_err; }
-    bool Flush() {
-        if (m_h == INVALID_HANDLE_VALUE || m_err) return false;
-        if (!win32::Allowed(FileOp::Flush, m_path)) return Fail();
-        if (!WriteOut(m_buffer.data(), m_buffer.size())) return false;
-        m_buffer.clear();
-        return true;
-    }
-    bool Sync() {
-        if (!Flush()) return false;
-        if (!win32::Allowed(FileOp::Sync, m_path) || !::FlushFileBuffers(m_h)) return Fail();
-        return true;
-    }
-    bool Close() {
-        if (m_h == INVALID_HANDLE_VALUE) return !m_err;
-        const HANDLE h = m_h;
-        m_h = INVALID_HANDLE_VALUE;
-        if (!win32::Allowed(FileOp::Close, m_path)) {
-            ::CloseHandle(h);
-            return Fail();
-        }
-        if (!::CloseHandle(h)) Fail();
-        return !m_err;
-    }
+    HandleOutputFile(const HandleOutputFile&) = delete;
+    HandleOutputFile& operator=(const HandleOutputFile&) = delete;
 
   private:
-    bool Fail() {
-        if (!m_err) m_err = win32::LastError();
-        return false;
-    }
-    bool WriteOut(const char* data, size_t size) {
+    bool IsOpen() const override { return m_h != INVALID_HANDLE_VALUE; }
+    std::error_code WriteHandle(const char* data, size_t size) override {
         while (size > 0) {
             const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
             DWORD done = 0;
-            if (!::WriteFile(m_h, data, chunk, &done, nullptr) || done == 0) return Fail();
+            if (!::WriteFile(m_h, data, chunk, &done, nullptr) || done == 0)
+                return win32::LastError();
             data += done;
             size -= done;
         }
-        return true;
+        return {};
+    }
+    std::error_code SyncHandle() override {
+        return ::FlushFileBuffers(m_h) ? std::error_code() : win32::LastError();
+    }
+    std::error_code CloseHandle() override {
+        const HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(h) ? std::error_code() : win32::LastError();
     }
     HANDLE m_h;
-    std::string m_path;
-    std::error_code m_err;
-    std::string m_buffer;
 };
 
 // A temporary file of our own in folder: created here, never one that was there.
@@ -195,21 +165,14 @@ void RemoveOurs(const std::string& path, const FileId& id) {
 ReplaceResult ReplaceFileSafely(const std::string& name,
                                 const std::function<bool(OutputFile&)>& writeCopy,
                                 const LockWait& waitForLock) {
-    ReplaceResult result;
-    auto fail = [&result](FileOp op, std::error_code err) {
-        result.ok = false;
-        result.failedOp = op;
-        result.error = err ? err : std::make_error_code(std::errc::io_error);
-        return result;
-    };
+    const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
     if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
     Target target;
     if (!target.Open(name)) return fail(FileOp::Open, win32::LastError());
     if (!target.TryLock() &&
-        !(waitForLock && waitForLock([&target] { return target.TryLock(); }))) {
-        result.inUse = true;
-        return fail(FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy));
-    }
+        !(waitForLock && waitForLock([&target] { return target.TryLock(); })))
+        return ReplaceResult::Failure(
+            FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy), true);
     const std::string path = FinalPath(target.Handle(), name);
     const size_t sep = path.find_last_of("\\/");
     const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
@@ -252,8 +215,9 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
         return fail(FileOp::Rename, err);
     }
     ::DeleteFileA(backupPath.c_str());
-    result.ok = true;
-    return result;
+    ReplaceResult done;
+    done.ok = true;
+    return done;
 }
 
 }  // namespace sx::os

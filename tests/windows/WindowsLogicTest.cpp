@@ -217,7 +217,7 @@ TEST(WindowsProcess, TheLibrarySearchLeavesOutTheCurrentFolder) {
     EXPECT_STREQ(dir, "");
 }
 
-TEST(WindowsLaunch, TheGameGetsThePartsCommandLineInItsFolder) {
+TEST(WindowsLaunch, TheGameGetsItsCommandLineInItsFolder) {
     Window w;
     std::filesystem::copy_file(SORTILEX_WINDOWS_GAME, w.game.game() + "\\vnt.exe");
     TempFolder logs;
