@@ -1,14 +1,11 @@
 #include "tests/support/TestSupport.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace sxtest {
 
@@ -26,18 +23,6 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 bool Exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
@@ -45,18 +30,6 @@ bool Exists(const std::string& path) {
 
 void MakeDirs(const std::string& path) {
     std::filesystem::create_directories(path);
-}
-
-std::vector<std::string> ListDir(const std::string& path) {
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(path.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        ::closedir(d);
-    }
-    return names;
 }
 
 std::string InstalledGameValues() {
@@ -94,13 +67,6 @@ FakePrefix::~FakePrefix() {
 }  // namespace sxtest
 
 namespace sxtest {
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-    return parts;
-}
 
 Env::Env(const char* name, const std::optional<std::string>& value) : m_name(name) {
     if (const char* old = std::getenv(name)) {

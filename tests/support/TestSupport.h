@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
+
 namespace sxtest {
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
@@ -22,11 +24,8 @@ class TempDir {
     std::string m_path;
 };
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 void MakeDirs(const std::string& path);
-std::vector<std::string> ListDir(const std::string& path);
 
 // A Wine prefix: system.reg, dosdevices/c: -> ../drive_c and the game's mission folders.
 // WINEPREFIX points at it while the object lives.
@@ -55,8 +54,6 @@ std::string InstalledGameValues();
 }  // namespace sxtest
 
 namespace sxtest {
-
-std::vector<std::string> Split(const std::string& text, char separator);
 
 // Sets (or, given nothing, unsets) an environment variable for the life of the object.
 class Env {

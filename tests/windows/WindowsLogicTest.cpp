@@ -132,7 +132,7 @@ TEST(WindowsCallsign, ReadOnlyHiddenMissionRewrittenAndLeftWritable) {
     EXPECT_EQ(Attributes(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(w.wnd->Text(IDC_CALLSIGN), "Red Leader");
     // Nothing left beside it.
-    EXPECT_EQ(ListFolder(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
+    EXPECT_EQ(ListDir(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
 }
 
 TEST(WindowsCallsign, AFailedRewriteLeavesBytesAndAttributes) {
@@ -153,7 +153,7 @@ TEST(WindowsCallsign, AFailedRewriteLeavesBytesAndAttributes) {
         EXPECT_TRUE(OneMessage(w.host, text::kLeftUnchanged));
         EXPECT_EQ(ReadFile(path), before);
         EXPECT_EQ(Attributes(path) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
-        EXPECT_EQ(ListFolder(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
+        EXPECT_EQ(ListDir(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
     }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileBytes.h"
+
 namespace wintest {
 
 // A fresh folder under the temporary folder, removed with what it holds at the end.
@@ -21,10 +23,10 @@ class TempFolder {
     std::string m_path;
 };
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-std::vector<std::string> ListFolder(const std::string& path);
-std::vector<std::string> Split(const std::string& text, char separator);
+using sxtest::ListDir;
+using sxtest::ReadFile;
+using sxtest::Split;
+using sxtest::WriteFile;
 
 // The game installed in a folder of its own, with its mission folders and the substitute game,
 // and its key in the registry while the object lives.

@@ -1,0 +1,36 @@
+#include "tests/support/FileBytes.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace sxtest {
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(path, ec))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
+}  // namespace sxtest

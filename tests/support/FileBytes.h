@@ -1,0 +1,16 @@
+// Files as bytes, for the tests of both platforms.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sxtest {
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+// The names in a folder, whatever they are (links that lead nowhere too); none when it cannot
+// be read.
+std::vector<std::string> ListDir(const std::string& path);
+std::vector<std::string> Split(const std::string& text, char separator);
+
+}  // namespace sxtest
