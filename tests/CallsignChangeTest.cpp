@@ -147,14 +147,6 @@ TEST(CallsignChange, RefusalsChangeNothing) {
     EXPECT_TRUE(ListDir(l.prefix.missions()).empty());
 }
 
-TEST(CallsignChange, MissionNamedLikeTheOldTemporaryFile) {
-    OneMission l(kMission, "SXTempMission.mis");
-    l.Change("Temp");
-    EXPECT_TRUE(NoMessage(l.host));
-    EXPECT_EQ(ReadFile(l.path), WithCallsign("Temp"));
-    EXPECT_EQ(l.Leftovers(), Items{"SXTempMission.mis"});
-}
-
 TEST(CallsignChange, EveryFailingFileStepLeavesTheFileAsItWas) {
     const auto failure = std::make_error_code(std::errc::no_space_on_device);
     const struct {

@@ -256,6 +256,14 @@ TEST(HostileInput, RegistryFilesThatAreNoFiles) {
         {"one line of 64 MiB",
          [](auto& p) { WriteFile(p, "WINE REGISTRY Version 2\n" + std::string(64 << 20, 'x')); },
          "none"},
+        {"no registry at all", [](auto& p) { WriteFile(p, std::string("\x7f" "ELF\x02\x01", 6)); },
+         "none"},
+        {"cut off in the key's value",
+         [](auto& p) {
+             WriteFile(p, "WINE REGISTRY Version 2\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion"
+                          "\\\\App Paths\\\\vnt.exe] 1\n\"Path\"=\"C:\\\\Ga");
+         },
+         ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
