@@ -118,10 +118,11 @@ namespace {
 // loses its top and right lines under a fractional scale (1.5), where the contents, placed on
 // rounded pixels, paint over them.
 void DrawBorder(QAbstractScrollArea* area, bool border) {
-    area->setStyleSheet(border ? QStringLiteral("%1 { border: 1px solid palette(mid); }")
-                                     .arg(QString::fromLatin1(area->metaObject()->className()))
-                               : QStringLiteral("%1 { border: none; }")
-                                     .arg(QString::fromLatin1(area->metaObject()->className())));
+    if (border)
+        area->setStyleSheet(QStringLiteral("%1 { border: 1px solid palette(mid); }")
+                                .arg(QString::fromLatin1(area->metaObject()->className())));
+    else
+        area->setFrameShape(QFrame::NoFrame);
 }
 }  // namespace
 

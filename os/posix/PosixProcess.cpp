@@ -44,6 +44,22 @@ std::string FindInFolder(const std::string& folder, const std::string& name) {
     return found;
 }
 
+// The program of folder (a path as the program holds it) named exeName, as a regular file:
+// its host folder and its name there. Empty names when there is none.
+struct FoundProgram {
+    std::string hostFolder, name;
+    std::string Path() const { return hostFolder + "/" + name; }
+};
+FoundProgram FindProgram(const std::string& folder, const std::string& exeName) {
+    FoundProgram p{ToHostPath(folder), {}};
+    if (p.hostFolder.empty()) return p;
+    p.name = FindInFolder(p.hostFolder, exeName);
+    struct stat st {};
+    if (!p.name.empty() && (::stat(p.Path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)))
+        p.name.clear();
+    return p;
+}
+
 // The program loader an ELF program asks for (its PT_INTERP), or nothing.
 std::string ElfLoader(int fd) {
     unsigned char h[64] = {};
@@ -189,14 +205,14 @@ int Spawn(const std::string& program, const std::string& folder, std::vector<std
 StartResult StartProgram(const std::string& folder, const std::string& exeName,
                          const std::vector<ProgramArgument>& args, RunningProgram* waitable) {
     StartResult result;
-    const std::string hostFolder = ToHostPath(folder);
-    const std::string found = hostFolder.empty() ? "" : FindInFolder(hostFolder, exeName);
-    const std::string exePath = hostFolder + "/" + found;
-    struct stat st {};
-    if (found.empty() || ::stat(exePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const FoundProgram exe = FindProgram(folder, exeName);
+    if (exe.name.empty()) {
         result.failure = StartFailure::NotFound;
         return result;
     }
+    const std::string& hostFolder = exe.hostFolder;
+    const std::string& found = exe.name;
+    const std::string exePath = exe.Path();
 
     std::string program = exePath;
     std::vector<std::string> argv;
@@ -236,9 +252,8 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
 }
 
 std::optional<std::string> ToolWithoutWine(const std::string& folder, const std::string& exeName) {
-    const std::string hostFolder = ToHostPath(folder);
-    const std::string found = hostFolder.empty() ? "" : FindInFolder(hostFolder, exeName);
-    if (found.empty() || !wine::IsWindowsExecutable(hostFolder + "/" + found)) return std::nullopt;
+    const FoundProgram exe = FindProgram(folder, exeName);
+    if (exe.name.empty() || !wine::IsWindowsExecutable(exe.Path())) return std::nullopt;
     const wine::Runner runner = wine::RunnerForPrefix();
     if (runner.unrecordedTool.empty() || runner.wine.empty()) return std::nullopt;
     return runner.unrecordedTool;
