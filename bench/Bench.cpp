@@ -121,7 +121,7 @@ void BM_Registry(benchmark::State& state) {
     ::setenv("WINEPREFIX", (g_dir + "/prefix-bigreg").c_str(), 1);
     for (auto _ : state) {
         sx::os::RegistryKey key;
-        if (!key.OpenMachineKey(sx::kGameKey)) std::abort();
+        if (!key.OpenMachineKey(sx::kGameKey, {"", "Path"})) std::abort();
     }
 }
 void BM_RegistryReference_grep(benchmark::State& state) {
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--registry-memory") == 0) {
         ::setenv("WINEPREFIX", argv[2], 1);
         sx::os::RegistryKey key;
-        if (!key.OpenMachineKey(sx::kGameKey)) return 1;
+        if (!key.OpenMachineKey(sx::kGameKey, {"", "Path"})) return 1;
         std::printf("%ld\n", PeakKiB());
         return 0;
     }

@@ -12,7 +12,7 @@ namespace sx {
 GameLocation LookUpGame() {
     GameLocation where;
     os::RegistryKey key;
-    if (!key.OpenMachineKey(kGameKey)) {
+    if (!key.OpenMachineKey(kGameKey, {"", "Path"})) {
         where.gameDir = kNoGameDir;
         return where;
     }

@@ -22,7 +22,8 @@ std::vector<sx::os::wine::WineRegKey> Scan(const std::string& text, size_t piece
     };
     std::vector<sx::os::wine::WineRegKey> keys;
     const std::string_view wanted[] = {kKey};
-    if (!sx::os::wine::ScanWineRegistry(read, wanted, keys)) keys.clear();
+    const std::string_view values[] = {"", "Path", "x"};
+    if (!sx::os::wine::ScanWineRegistry(read, wanted, values, keys)) keys.clear();
     return keys;
 }
 

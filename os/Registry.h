@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace sx::os {
 
@@ -14,8 +15,10 @@ class RegistryKey {
     ~RegistryKey();
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
-    // False when the key does not exist or the registry cannot be read.
-    bool OpenMachineKey(const std::string& subKey);
+    // False when the key does not exist or the registry cannot be read. valueNames are the
+    // values QueryValue will be asked for: where the registry is a file that is read whole,
+    // only they are kept, so that a key with a great many values costs no more.
+    bool OpenMachineKey(const std::string& subKey, const std::vector<std::string>& valueNames);
     // An empty name is the key's unnamed value. False when there is no such value.
     bool QueryValue(const std::string& name, std::string& value) const;
     void Close();

@@ -258,6 +258,14 @@ TEST(HostileInput, RegistryFilesThatAreNoFiles) {
          "none"},
         {"no registry at all", [](auto& p) { WriteFile(p, std::string("\x7f" "ELF\x02\x01", 6)); },
          "none"},
+        {"the key's section with 30,000 values",
+         [](auto& p) {
+             std::string reg = "WINE REGISTRY Version 2\n[Software\\\\Microsoft\\\\Windows\\\\"
+                               "CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n\"Path\"=\"C:\\\\Old\"\n";
+             for (int i = 0; i < 30000; ++i) reg += "\"v" + std::to_string(i) + "\"=\"x\"\n";
+             WriteFile(p, reg + "\"Path\"=\"C:\\\\Games\\\\Vantorra\"\n");
+         },
+         "C:\\Games\\Vantorra"},
         {"cut off in the key's value",
          [](auto& p) {
              WriteFile(p, "WINE REGISTRY Version 2\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion"

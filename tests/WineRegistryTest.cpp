@@ -22,15 +22,9 @@ std::string Fixture() {
 // The value, or "<none>" when the key or the value is missing.
 std::string Value(const std::string& text, const std::string& key, const std::string& name) {
     std::vector<WineRegValue> values;
-    if (!ReadWineRegistryKey(text, key, values)) return "<no key>";
-    for (const auto& v : values)
-        if (v.name.size() == name.size() &&
-            std::equal(v.name.begin(), v.name.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            }))
-            return v.text;
-    return "<none>";
+    const std::string_view names[] = {name};
+    if (!ReadWineRegistryKey(text, key, names, values)) return "<no key>";
+    return values.empty() ? "<none>" : values[0].text;
 }
 
 struct Case {
@@ -137,7 +131,8 @@ TEST(WineRegistry, ReadInPiecesFindsWhatTheWholeTextHolds) {
             return static_cast<std::ptrdiff_t>(n);
         };
         std::vector<sx::os::wine::WineRegKey> found;
-        ASSERT_TRUE(sx::os::wine::ScanWineRegistry(read, keys, found)) << piece;
+        const std::string_view values[] = {"", "Path", "Exp", "Multi", "Unicode", "Bin"};
+        ASSERT_TRUE(sx::os::wine::ScanWineRegistry(read, keys, values, found)) << piece;
         ASSERT_EQ(found.size(), 2u);
         EXPECT_TRUE(found[0].found && found[1].found) << piece;
         if (whole.empty()) {

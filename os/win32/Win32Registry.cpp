@@ -16,7 +16,7 @@ RegistryKey::~RegistryKey() {
     Close();
 }
 
-bool RegistryKey::OpenMachineKey(const std::string& subKey) {
+bool RegistryKey::OpenMachineKey(const std::string& subKey, const std::vector<std::string>&) {
     Close();
     // This program's own view of the registry first, then the other one: a 32-bit installer on
     // 64-bit Windows writes into the 32-bit view.

@@ -265,7 +265,7 @@ bool HoldsKey(const std::string& prefix, std::string_view key) {
     const std::string_view wanted[] = {key, wow};
     std::vector<WineRegKey> keys;
     const ReadFn read = [&f](char* buffer, size_t size) { return f.Read(buffer, size); };
-    if (!ScanWineRegistry(read, wanted, keys)) return false;
+    if (!ScanWineRegistry(read, wanted, {}, keys)) return false;
     return keys[0].found || keys[1].found;
 }
 

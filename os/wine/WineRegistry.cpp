@@ -1,5 +1,6 @@
 #include "os/wine/WineRegistry.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -222,8 +223,11 @@ std::optional<std::string> ParseData(std::string_view d) {
     return std::nullopt;
 }
 
-// One value line of a section ("@=..." or "\"Name\"=..."); nothing for any other line.
-std::optional<WineRegValue> ParseValueLine(std::string_view line) {
+// One value line of a section ("@=..." or "\"Name\"=..."), when its name is among the wanted
+// ones (without regard to case): the name's index and the value. Nothing for any other line; the
+// data of a value nobody asked for is not even decoded.
+std::optional<std::pair<size_t, std::string>> ParseWantedValue(
+    std::string_view line, std::span<const std::string> wanted) {
     std::string valueName;
     size_t i = 0;
     if (line.empty()) return std::nullopt;
@@ -238,9 +242,12 @@ std::optional<WineRegValue> ParseValueLine(std::string_view line) {
         return std::nullopt;
     }
     if (i >= line.size() || line[i] != '=') return std::nullopt;
+    size_t index = 0;
+    while (index < wanted.size() && !EqualsNoCaseUtf8(wanted[index], valueName)) ++index;
+    if (index == wanted.size()) return std::nullopt;
     auto data = ParseData(Trim(line.substr(i + 1)));
     if (!data) return std::nullopt;
-    return WineRegValue{std::move(valueName), std::move(*data)};
+    return std::pair{index, std::move(*data)};
 }
 
 // True when the raw text of a section header names the key.
@@ -272,8 +279,12 @@ bool HeaderMayName(std::string_view raw, std::string_view foldedKey) {
 class Scanner {
   public:
     Scanner(const ReadFn& read, std::span<const std::string_view> keys,
-            std::vector<WineRegKey>& out)
-        : m_read(read), m_out(out), m_buf(new char[kFirstBuffer]) {
+            std::span<const std::string_view> valueNames, std::vector<WineRegKey>& out)
+        : m_read(read),
+          m_out(out),
+          m_buf(new char[kFirstBuffer]),
+          m_valueNames(valueNames.begin(), valueNames.end()),
+          m_values(valueNames.size()) {
         for (std::string_view k : keys) {
             std::string escaped;
             for (char c : k) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
@@ -306,7 +317,8 @@ class Scanner {
                 if (t == "#link") m_isLink = true;
                 continue;
             }
-            if (auto v = ParseValueLine(t)) m_values.push_back(std::move(*v));
+            // The later of two lines of one name wins, as it does across sections.
+            if (auto v = ParseWantedValue(t, m_valueNames)) m_values[v->first] = std::move(v->second);
         }
         Close(section);
         return !m_failed;
@@ -334,18 +346,17 @@ class Scanner {
         if (section >= 0 && !m_isLink) {
             WineRegKey& key = m_out[static_cast<size_t>(section)];
             key.found = true;
-            for (auto& v : m_values) {
-                bool replaced = false;
-                for (auto& existing : key.values) {
-                    if (EqualsNoCaseUtf8(existing.name, v.name)) {
-                        existing.text = v.text;
-                        replaced = true;
-                    }
-                }
-                if (!replaced) key.values.push_back(std::move(v));
+            for (size_t n = 0; n < m_values.size(); ++n) {
+                if (!m_values[n]) continue;
+                auto existing = std::find_if(key.values.begin(), key.values.end(),
+                                             [&](const WineRegValue& v) { return v.name == m_valueNames[n]; });
+                if (existing == key.values.end())
+                    key.values.push_back({m_valueNames[n], std::move(*m_values[n])});
+                else
+                    existing->text = std::move(*m_values[n]);
             }
         }
-        m_values.clear();
+        std::fill(m_values.begin(), m_values.end(), std::nullopt);
         m_isLink = false;
     }
 
@@ -454,17 +465,20 @@ class Scanner {
     bool m_full = false;
     size_t m_pos = 0, m_end = 0;
     bool m_eof = false, m_failed = false, m_lineStart = true, m_isLink = false;
-    std::vector<WineRegValue> m_values;
+    // The values asked for, and what the section read so far holds of each.
+    std::vector<std::string> m_valueNames;
+    std::vector<std::optional<std::string>> m_values;
 };
 
 }  // namespace
 
 bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
-                      std::vector<WineRegKey>& keys) {
-    return Scanner(read, keyPaths, keys).Run();
+                      std::span<const std::string_view> valueNames, std::vector<WineRegKey>& keys) {
+    return Scanner(read, keyPaths, valueNames, keys).Run();
 }
 
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
+                         std::span<const std::string_view> valueNames,
                          std::vector<WineRegValue>& values) {
     values.clear();
     size_t pos = 0;
@@ -476,7 +490,7 @@ bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
     };
     std::vector<WineRegKey> keys;
     const std::string_view wanted[] = {keyPath};
-    if (!ScanWineRegistry(read, wanted, keys) || !keys[0].found) return false;
+    if (!ScanWineRegistry(read, wanted, valueNames, keys) || !keys[0].found) return false;
     values = std::move(keys[0].values);
     return true;
 }

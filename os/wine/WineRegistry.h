@@ -15,7 +15,7 @@
 namespace sx::os::wine {
 
 struct WineRegValue {
-    std::string name;  // UTF-8; empty for the unnamed value
+    std::string name;  // as the caller asked for it; empty for the unnamed value
     std::string text;  // the value as a program reading it as text gets it (see below)
 };
 
@@ -33,15 +33,19 @@ using ReadFn = std::function<std::ptrdiff_t(char* buffer, size_t size)>;
 // time goes with the file's size at the speed of a byte search and memory stays flat. Sections
 // marked #link hold no values and are passed over; when a key's section comes twice, values of
 // the later one win. Returns false when the file is not a Wine registry file or a read failed.
+// Of a key's values only those named in valueNames (without regard to case; "" is the unnamed
+// value) are decoded and kept, in that order, the later of two lines of one name winning: a
+// section of any number of values costs one pass over it and no memory beyond those values.
 //
 // Values become text as the host spells names (UTF-8): string values (plain, str(n), hex(1),
 // hex(2), hex(7)) up to their first NUL; other types as their raw bytes up to the first NUL.
 // Lines that cannot be parsed are skipped, as Wine does; so are lines over a megabyte.
 bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
-                      std::vector<WineRegKey>& keys);
+                      std::span<const std::string_view> valueNames, std::vector<WineRegKey>& keys);
 
 // One key of registry text held in memory; false when there is no such key.
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
+                         std::span<const std::string_view> valueNames,
                          std::vector<WineRegValue>& values);
 
 }  // namespace sx::os::wine

@@ -20,7 +20,8 @@ RegistryKey::RegistryKey() : m_impl(std::make_unique<Impl>()) {}
 
 RegistryKey::~RegistryKey() = default;
 
-bool RegistryKey::OpenMachineKey(const std::string& subKey) {
+bool RegistryKey::OpenMachineKey(const std::string& subKey,
+                                 const std::vector<std::string>& valueNames) {
     Close();
     // Unless the user named the prefix, the registry is that of the prefix holding the key,
     // whichever tool made it; the rest of the run works in that prefix.
@@ -37,9 +38,10 @@ bool RegistryKey::OpenMachineKey(const std::string& subKey) {
     std::string wow = subKey;
     if (StartsWithNoCase(wow, "Software\\")) wow.insert(9, "Wow6432Node\\");
     const std::string_view wanted[] = {subKey, wow};
+    const std::vector<std::string_view> names(valueNames.begin(), valueNames.end());
     std::vector<wine::WineRegKey> keys;
     const wine::ReadFn read = [&f](char* buffer, size_t size) { return f.Read(buffer, size); };
-    if (!wine::ScanWineRegistry(read, wanted, keys)) return false;
+    if (!wine::ScanWineRegistry(read, wanted, names, keys)) return false;
     for (wine::WineRegKey& key : keys) {
         if (!key.found) continue;
         for (auto& v : key.values)
