@@ -5,6 +5,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "app/ResultsDlg.h"
 #include "tests/support/Launcher.h"
 #include "tests/support/Messages.h"
 
@@ -268,6 +269,58 @@ TEST(LauncherWindow, AboutEntryOpensTheAboutBox) {
     EXPECT_EQ(l.host.modalRuns, (std::vector<int>{IDD_ABOUTBOX, IDD_ABOUTBOX, IDD_ABOUTBOX}));
     EXPECT_TRUE(w.minimized);
     EXPECT_FALSE(l.dlg->HasEnded());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Modality, EveryBoxAndDialogBelongsToTheTopmostVisibleWindow) {
+    // Without the game's key the first box comes before the main window shows: it has no owner.
+    Launcher l("");
+    WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+    FakeWindow& w = l.Open();
+    const auto resultsTable = [&l](bool withFile) {
+        return [&l, withFile] {
+            if (withFile)
+                WriteFile(l.Missions("Results.txt"), "Fighters: 1\n");
+            else
+                std::filesystem::remove(l.Missions("Results.txt"));
+            CResultsDlg results;
+            results.m_strGameDir = "C:\\Games\\Vantorra";
+            results.DoModal();
+        };
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::string opened;  // the box's text, the dialog's caption, or "file dialog"
+        int owner;
+    } rows[] = {
+        {"opening without the game", [] {}, text::kNotDetected, 0},
+        {"the about box", [&] { w.SysCommand(IDM_ABOUTBOX); }, "Info \xfc" "ber Sortilex",
+         IDD_LAUNCHER_DIALOG},
+        {"the file dialog", [&] { w.Click(IDC_CUSTOM_MISSIONS); }, "file dialog",
+         IDD_LAUNCHER_DIALOG},
+        {"a refusal", [&] { l.Change("Two\nLines"); }, text::kBadCallsign, IDD_LAUNCHER_DIALOG},
+        {"a game that is not there", [&] { w.Click(IDC_LAUNCH_GAME); }, text::kNoGameExe,
+         IDD_LAUNCHER_DIALOG},
+        {"the results table", resultsTable(true), "Results Table", IDD_LAUNCHER_DIALOG},
+        // The results window never shows: its box belongs to the main window.
+        {"no results file", resultsTable(false), text::kResultsNotFound, IDD_LAUNCHER_DIALOG},
+    };
+    size_t seen = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.act();
+        ASSERT_EQ(l.host.modals.size(), seen + 1);
+        const ModalRecord& opened = l.host.modals[seen++];
+        EXPECT_EQ(opened.what, row.opened);
+        EXPECT_EQ(opened.owner, row.owner);
+        // Every other window took no input meanwhile; the main window takes it again after.
+        EXPECT_EQ(opened.othersEnabled, std::vector<int>{});
+        EXPECT_TRUE(w.Enabled());
+    }
 }
 
 }  // namespace

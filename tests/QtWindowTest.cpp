@@ -456,6 +456,57 @@ class QtWindowTest : public QObject {
         QCOMPARE(sxtest::Split(sxtest::ReadFile(logDir / "game.log"), '\n').size(), 1u);
     }
 
+    void everyModalWindowBelongsToTheTopmostVisibleWindow() {
+        QVERIFY(QTest::qWaitForWindowActive(m_wnd));
+        struct Seen {
+            QWidget* parent = nullptr;
+            bool ownerEnabled = true, enabled = false, active = false;
+        };
+        const auto watch = [this](Seen& seen) {
+            WhenShown<QDialog>(this, [&seen](QDialog* d) {
+                const bool active =
+                    QTest::qWaitFor([d] { return QApplication::activeWindow() == d; }, 2000);
+                seen = {d->parentWidget(), !d->parentWidget() || d->parentWidget()->isEnabled(),
+                        d->isEnabled(), active};
+                d->reject();
+            });
+        };
+        std::filesystem::remove(m_prefix->missions() + "/Results.txt");
+        const struct {
+            const char* what;
+            std::function<void()> open;
+        } rows[] = {
+            {"message box", [this] { m_dlg->ShowMessageBox("Over the main window"); }},
+            {"file dialog",
+             [this] { QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton); }},
+            {"about box", [this] { m_dlg->DispatchSysCommand(IDM_ABOUTBOX, 0); }},
+            // The results window ends before it shows: its box belongs to the main window.
+            {"no results file",
+             [] {
+                 CResultsDlg missing;
+                 missing.m_strGameDir = "C:\\Games\\Vantorra";
+                 missing.DoModal();
+             }},
+        };
+        for (const auto& row : rows) {
+            Seen seen;
+            watch(seen);
+            row.open();
+            QVERIFY2(seen.parent == m_wnd, row.what);
+            QVERIFY2(!seen.ownerEnabled && seen.enabled && seen.active, row.what);
+            // Closed: the main window takes input again and is the active one.
+            QVERIFY2(m_wnd->isEnabled(), row.what);
+            QTRY_VERIFY2(QApplication::activeWindow() == m_wnd, row.what);
+        }
+        // Before the main window shows, a box has no owner and comes to the front on its own.
+        m_dlg->DestroyWindow();
+        Seen seen;
+        watch(seen);
+        CAboutDlg().ShowMessageBox("Vantorra not detected on your machine");
+        QVERIFY(seen.parent == nullptr);
+        QVERIFY(seen.enabled && seen.active);
+    }
+
     void messageBoxesLookLikeTheDialogs() {
         QFont font;
         QStringList buttons;

@@ -1,5 +1,6 @@
 #include "ui/Dialog.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/DataExchange.h"
@@ -11,6 +12,13 @@ namespace {
 IHost* g_host = nullptr;
 CWinApp* g_app = nullptr;
 std::vector<CDialog*> g_open;
+
+// The program's topmost visible window: what opens next belongs to it.
+IDialogWindow* TopmostShownWindow() {
+    for (auto it = g_open.rbegin(); it != g_open.rend(); ++it)
+        if ((*it)->IsShown()) return (*it)->GetWindow();
+    return nullptr;
+}
 }  // namespace
 
 std::vector<IDialogWindow*> OpenDialogWindows() {
@@ -36,6 +44,7 @@ CDialog::~CDialog() {
 
 void CDialog::CloseWindow() {
     std::erase(g_open, this);
+    m_bShown = false;
     m_window.reset();
 }
 
@@ -43,25 +52,44 @@ const DialogTemplate* CDialog::Template() const {
     return FindDialogTemplate(m_nTemplateId);
 }
 
-bool CDialog::OpenWindow() {
+ModalScope::ModalScope() : m_owner(TopmostShownWindow()) {
+    for (CDialog* d : g_open) {
+        IDialogWindow* w = d->GetWindow();
+        if (w == m_owner || !w->IsEnabled()) continue;
+        w->SetEnabled(false);
+        m_disabled.push_back(w);
+    }
+}
+
+ModalScope::~ModalScope() {
+    // Only windows still open take their input back.
+    const std::vector<IDialogWindow*> open = OpenDialogWindows();
+    for (IDialogWindow* w : m_disabled)
+        if (std::find(open.begin(), open.end(), w) != open.end()) w->SetEnabled(true);
+}
+
+bool CDialog::OpenWindow(IDialogWindow* owner) {
     m_bEnded = false;
+    m_bShown = false;
     m_nResult = 0;
-    // A dialog without a parent is owned by the main window, as the platform does it.
-    CDialog* owner = m_pParent;
-    if (owner == nullptr && AfxGetApp() != nullptr && AfxGetApp()->m_pMainWnd != this)
-        owner = AfxGetApp()->m_pMainWnd;
     CloseWindow();
-    m_window = Host().CreateDialogWindow(*this, owner ? owner->GetWindow() : nullptr);
+    m_window = Host().CreateDialogWindow(*this, owner);
     if (m_window != nullptr) g_open.push_back(this);
     return m_window != nullptr;
 }
 
+void CDialog::ShowWindow(bool focusFirstTabStop, bool modal) {
+    m_bShown = true;
+    m_window->Show(focusFirstTabStop, modal);
+}
+
 int CDialog::DoModal() {
-    if (!OpenWindow()) return -1;
+    const ModalScope scope;
+    if (!OpenWindow(scope.Owner())) return -1;
     const bool focusFirst = OnInitDialog();
     // A dialog that ended in its own initialisation is never shown.
     if (!m_bEnded) {
-        m_window->Show(focusFirst, true);
+        ShowWindow(focusFirst, true);
         Host().RunUntil([this] { return m_bEnded; });
     }
     CloseWindow();
@@ -69,9 +97,9 @@ int CDialog::DoModal() {
 }
 
 bool CDialog::Create() {
-    if (!OpenWindow()) return false;
+    if (!OpenWindow(TopmostShownWindow())) return false;
     const bool focusFirst = OnInitDialog();
-    if (!m_bEnded) m_window->Show(focusFirst, false);
+    if (!m_bEnded) ShowWindow(focusFirst, false);
     return true;
 }
 
@@ -88,13 +116,15 @@ bool CDialog::UpdateData(bool saveAndValidate) {
 
 void CDialog::EndDialog(int result) {
     m_bEnded = true;
+    m_bShown = false;
     m_nResult = result;
     if (m_window != nullptr) m_window->Hide();
 }
 
 int CDialog::ShowMessageBox(const std::string& text, const char* caption, unsigned type) {
     IHost& host = Host();
-    return host.ShowMessageBox(m_window.get(), text, caption ? caption : host.AppName(), type);
+    const ModalScope scope;
+    return host.ShowMessageBox(scope.Owner(), text, caption ? caption : host.AppName(), type);
 }
 
 bool CDialog::OnInitDialog() {

@@ -104,6 +104,8 @@ class CDialog {
     IconHandle DispatchQueryDragIcon();
 
     IDialogWindow* GetWindow() const { return m_window.get(); }
+    // True from the moment its window shows until the dialog ends.
+    bool IsShown() const { return m_bShown; }
     int TemplateId() const { return m_nTemplateId; }
     const DialogTemplate* Template() const;
     CDialog* Parent() const { return m_pParent; }
@@ -111,12 +113,14 @@ class CDialog {
     int Result() const { return m_nResult; }
 
   private:
-    bool OpenWindow();
+    bool OpenWindow(IDialogWindow* owner);
+    void ShowWindow(bool focusFirstTabStop, bool modal);
     void CloseWindow();
     int m_nTemplateId;
     CDialog* m_pParent;
     std::unique_ptr<IDialogWindow> m_window;
     bool m_bEnded = false;
+    bool m_bShown = false;
     int m_nResult = 0;
 };
 
@@ -147,5 +151,23 @@ class CPaintDC {
 
 // The windows of the dialogs that are open, oldest first.
 std::vector<IDialogWindow*> OpenDialogWindows();
+
+// What every modal window of the program (a dialog, a message box, the file dialog) has around
+// it, made before the window opens: its owner is the program's topmost visible window (none
+// before the main window shows), and while it is open every other window of the program is
+// disabled (the owner by the host, which gives it back its input before the modal window goes,
+// the rest here). When it ends, the windows this disabled take input again.
+class ModalScope {
+  public:
+    ModalScope();
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+    IDialogWindow* Owner() const { return m_owner; }
+
+  private:
+    IDialogWindow* m_owner = nullptr;
+    std::vector<IDialogWindow*> m_disabled;
+};
 
 }  // namespace sx::ui

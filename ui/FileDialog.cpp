@@ -1,6 +1,7 @@
 #include "ui/FileDialog.h"
 
 #include "os/Paths.h"
+#include "ui/Dialog.h"
 #include "ui/Constants.h"
 
 namespace sx::ui {
@@ -21,7 +22,8 @@ int CFileDialog::DoModal() {
     m_request.initialDir = os::RealHostPath(os::ToHostPath(m_ofn.lpstrInitialDir));
     m_request.places.clear();
     for (const os::DrivePlace& d : os::DrivePlaces()) m_request.places.push_back({d.label, d.hostPath});
-    std::optional<std::string> chosen = Host().OpenFileDialog(m_request);
+    const ModalScope scope;
+    std::optional<std::string> chosen = Host().OpenFileDialog(scope.Owner(), m_request);
     if (!chosen) return IdCancel;
     m_strPathName = os::FromHostPath(*chosen);
     return IdOk;

@@ -41,16 +41,23 @@ class IPaintContext {
 };
 
 // The window of a dialog, as a host created it. Control ids are those of the template.
+//
+// Every modal window of a host (a dialog shown modally, a message box, the file dialog) keeps its
+// owner disabled while it shows and enables it again before it goes, so that the window system
+// makes the owner the active window again; the program's other windows the framework disables
+// itself (ui::ModalScope).
 class IDialogWindow {
   public:
     virtual ~IDialogWindow() = default;
-    // Makes the window visible, with the focus on the first tab stop when asked. A modal window
-    // takes the input of the program's other windows while it shows.
+    // Makes the window visible and active, with the focus on the first tab stop when asked. A
+    // modal window disables its owner while it shows.
     virtual void Show(bool focusFirstTabStop, bool modal) = 0;
-    // Takes the window off the screen: its dialog has ended.
+    // Takes the window off the screen: its dialog has ended. A modal window's owner is enabled
+    // first and becomes the active window.
     virtual void Hide() = 0;
     // A disabled window takes no input but keeps painting.
     virtual void SetEnabled(bool enabled) = 0;
+    virtual bool IsEnabled() const = 0;
 
     virtual void SetText(int id, const std::string& text) = 0;
     virtual ControlText GetText(int id) const = 0;
@@ -101,19 +108,21 @@ struct FileDialogRequest {
 class IHost {
   public:
     virtual ~IHost() = default;
-    // Creates the dialog's window from its template, hidden, owned by owner (none: the
-    // host's choice). Null when the window cannot be made.
+    // Creates the dialog's window from its template, hidden, owned by owner (none: a window of
+    // its own in the task bar). Null when the window cannot be made.
     virtual std::unique_ptr<IDialogWindow> CreateDialogWindow(CDialog& dlg,
                                                               IDialogWindow* owner) = 0;
     // Runs the event loop until done() holds. done is asked after every event and at least
     // every few tens of milliseconds.
     virtual void RunUntil(const std::function<bool()>& done) = 0;
-    // A modal message box. caption is the text shown in its caption bar.
+    // A modal message box over its owner; caption is the text shown in its caption bar. Without
+    // an owner it comes to the front as a window of its own in the task bar.
     virtual int ShowMessageBox(IDialogWindow* owner, const std::string& text,
                                const std::string& caption, unsigned type) = 0;
-    // The file-open dialog. Returns the chosen file as a host path, or nothing when the user
-    // cancels.
-    virtual std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) = 0;
+    // The modal file-open dialog over its owner. Returns the chosen file as a host path, or
+    // nothing when the user cancels.
+    virtual std::optional<std::string> OpenFileDialog(IDialogWindow* owner,
+                                                      const FileDialogRequest& request) = 0;
     // The application's name: the executable's file name without its extension.
     virtual std::string AppName() const = 0;
 };

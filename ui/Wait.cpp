@@ -17,7 +17,9 @@ bool IsWaiting() {
 
 bool WaitKeepingWindowsAlive(const std::function<bool()>& done, std::optional<int> timeoutMs) {
     if (done()) return true;
-    const std::vector<IDialogWindow*> windows = OpenDialogWindows();
+    // Only the windows that take input now; one a modal window keeps disabled stays so.
+    std::vector<IDialogWindow*> windows = OpenDialogWindows();
+    std::erase_if(windows, [](IDialogWindow* w) { return !w->IsEnabled(); });
     for (IDialogWindow* w : windows) w->SetEnabled(false);
     ++g_waits;
     const int64_t deadline = timeoutMs ? os::MonotonicMilliseconds() + *timeoutMs : 0;

@@ -226,7 +226,17 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
 
 void QtDialogWindow::Show(bool focusFirstTabStop, bool modal) {
     setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
+    // The owner takes no input while a modal window shows over it; this window is a child of
+    // the owner's, so it takes its own back.
+    QWidget* owner = parentWidget();
+    if (modal && owner != nullptr && owner->isEnabled()) {
+        owner->setEnabled(false);
+        m_disabledOwner = true;
+        setEnabled(true);
+    }
     show();
+    raise();
+    activateWindow();
     if (focusFirstTabStop) {
         if (const ui::DialogTemplate* t = m_dlg.Template()) {
             for (const ui::ControlTemplate& c : t->controls) {
@@ -245,7 +255,12 @@ void QtDialogWindow::Show(bool focusFirstTabStop, bool modal) {
 }
 
 void QtDialogWindow::Hide() {
+    // The owner takes input again before this window goes, so that it becomes the active one.
+    QWidget* owner = parentWidget();
+    if (m_disabledOwner) owner->setEnabled(true);
     hide();
+    if (m_disabledOwner) owner->activateWindow();
+    m_disabledOwner = false;
 }
 
 void QtDialogWindow::SetEnabled(bool enabled) {

@@ -28,6 +28,7 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     void Show(bool focusFirstTabStop, bool modal) override;
     void Hide() override;
     void SetEnabled(bool enabled) override;
+    bool IsEnabled() const override { return isEnabled(); }
     void SetText(int id, const std::string& text) override;
     ui::ControlText GetText(int id) const override;
     void SetCheck(int id, bool checked) override;
@@ -71,6 +72,7 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     QList<QPair<unsigned, QString>> m_menu;
     QButtonGroup* m_radioGroup = nullptr;
     bool m_programmatic = false;
+    bool m_disabledOwner = false;
 };
 
 // The file a picture resource is read from.

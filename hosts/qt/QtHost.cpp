@@ -33,10 +33,47 @@ QFont FontOfSize(int pixels) {
 // 8 points at the 96 dots per inch the layouts were drawn for.
 constexpr int kReferencePixels = 11;
 
-QWidget* TopWindow() {
-    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return QApplication::activeWindow();
-}
+// A modal window of the toolkit's over its owner, as the program's own dialogs are: the owner
+// takes no input while it shows (its child windows with it, the modal one excepted), and gets it
+// back before the window goes, so that it is the active window again. Without an owner the
+// window comes to the front on its own.
+template <class Base>
+class Owned : public Base {
+  public:
+    template <class... Args>
+    explicit Owned(QWidget* owner, Args&&... args)
+        : Base(owner, std::forward<Args>(args)...), m_owner(owner) {}
+
+    int Run() {
+        if (m_owner != nullptr && m_owner->isEnabled()) {
+            m_owner->setEnabled(false);
+            m_disabledOwner = true;
+        }
+        this->setEnabled(true);
+        this->setWindowModality(Qt::ApplicationModal);
+        if (m_owner == nullptr) {
+            this->show();
+            this->raise();
+            this->activateWindow();
+        }
+        const int result = this->exec();
+        GiveBack();
+        if (m_owner != nullptr) m_owner->activateWindow();
+        return result;
+    }
+    void done(int result) override {
+        GiveBack();
+        Base::done(result);
+    }
+
+  private:
+    void GiveBack() {
+        if (m_disabledOwner) m_owner->setEnabled(true);
+        m_disabledOwner = false;
+    }
+    QWidget* m_owner;
+    bool m_disabledOwner = false;
+};
 
 // The places of a file dialog's side bar: its own, then the drives of the prefix, each under its
 // drive letter (the side bar would name it after its folder, "drive_c"). The side bar renames
@@ -135,9 +172,7 @@ void QtHost::RunUntil(const std::function<bool()>& done) {
 
 int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                            const std::string& caption, unsigned type) {
-    QWidget* parent = dynamic_cast<QtDialogWindow*>(owner);
-    if (parent == nullptr) parent = TopWindow();
-    QMessageBox box(parent);
+    Owned<QMessageBox> box(dynamic_cast<QtDialogWindow*>(owner));
     // In the program's dialog font, with plain buttons, as the program's own dialogs are.
     box.setFont(DialogFont());
     box.setWindowTitle(DecodeForDisplay(caption));
@@ -152,19 +187,20 @@ int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
         box.setStandardButtons(QMessageBox::Ok);
     }
     for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());
-    const int answer = box.exec();
+    const int answer = box.Run();
     if (answer == QMessageBox::Yes) return ui::IdYes;
     if (answer == QMessageBox::No) return ui::IdNo;
     return ui::IdOk;
 }
 
-std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& request) {
+std::optional<std::string> QtHost::OpenFileDialog(ui::IDialogWindow* owner,
+                                                  const ui::FileDialogRequest& request) {
     // "Name (*.ext)|*.ext||" -> "Name (*.ext)"; the pattern matches any capitalisation.
     QStringList filters;
     const QStringList parts = QString::fromLatin1(request.filter.c_str()).split(QChar('|'));
     for (int i = 0; i + 1 < parts.size(); i += 2)
         if (!parts[i].isEmpty()) filters << parts[i];
-    QFileDialog dialog(TopWindow(), QStringLiteral("Open"));
+    Owned<QFileDialog> dialog(dynamic_cast<QtDialogWindow*>(owner), QStringLiteral("Open"));
     // Qt's own dialog on every desktop: it takes the prefix's drives among its places, and looks
     // like the program's other windows.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -178,7 +214,7 @@ std::optional<std::string> QtHost::OpenFileDialog(const ui::FileDialogRequest& r
     AddPlaces(dialog, request.places);
     // The name box starts with the pattern, as the program asks.
     if (!request.fileName.empty()) dialog.selectFile(QString::fromLatin1(request.fileName.c_str()));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (dialog.Run() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 

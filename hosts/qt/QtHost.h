@@ -15,7 +15,8 @@ class QtHost : public ui::IHost {
     void RunUntil(const std::function<bool()>& done) override;
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;
-    std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override;
+    std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,
+                                              const ui::FileDialogRequest& request) override;
     std::string AppName() const override;
 
     // The dialog font and its base units (pixels per 4 horizontal and 8 vertical dialog units).

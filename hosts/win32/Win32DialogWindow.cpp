@@ -165,11 +165,13 @@ void Win32DialogWindow::Show(bool focusFirstTabStop, bool modal) {
 }
 
 void Win32DialogWindow::Hide() {
-    if (m_disabledOwner) {
-        ::EnableWindow(m_owner, TRUE);
-        m_disabledOwner = false;
-    }
+    // The owner takes input again before this window goes, so that the system makes it the
+    // active window, as the dialog manager's own modal loop does.
+    const bool wasActive = ::GetActiveWindow() == m_hwnd;
+    if (m_disabledOwner) ::EnableWindow(m_owner, TRUE);
     ::ShowWindow(m_hwnd, SW_HIDE);
+    if (m_disabledOwner && wasActive) ::SetActiveWindow(m_owner);
+    m_disabledOwner = false;
 }
 
 void Win32DialogWindow::SetEnabled(bool enabled) {

@@ -30,6 +30,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     void Show(bool focusFirstTabStop, bool modal) override;
     void Hide() override;
     void SetEnabled(bool enabled) override;
+    bool IsEnabled() const override { return ::IsWindowEnabled(m_hwnd) != 0; }
     void SetText(int id, const std::string& text) override;
     ui::ControlText GetText(int id) const override;
     void SetCheck(int id, bool checked) override;

@@ -64,14 +64,19 @@ void Win32Host::RunUntil(const std::function<bool()>& done) {
 
 int Win32Host::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                               const std::string& caption, unsigned type) {
-    const UINT buttons = (type & 0xF) == ui::MbYesNo ? MB_YESNO : MB_OK;
-    const int answer = ::MessageBoxA(HandleOf(owner), text.c_str(), caption.c_str(), buttons);
+    UINT style = (type & 0xF) == ui::MbYesNo ? MB_YESNO : MB_OK;
+    // Over its owner, which the box disables while it shows; without one, a window of its own
+    // that comes to the front.
+    HWND hwnd = HandleOf(owner);
+    if (hwnd == nullptr) style |= MB_SETFOREGROUND;
+    const int answer = ::MessageBoxA(hwnd, text.c_str(), caption.c_str(), style);
     if (answer == IDYES) return ui::IdYes;
     if (answer == IDNO) return ui::IdNo;
     return ui::IdOk;
 }
 
-std::optional<std::string> Win32Host::OpenFileDialog(const ui::FileDialogRequest& request) {
+std::optional<std::string> Win32Host::OpenFileDialog(ui::IDialogWindow* owner,
+                                                     const ui::FileDialogRequest& request) {
     // "Name (*.ext)|*.ext||" -> "Name (*.ext)\0*.ext\0\0".
     std::string filter = request.filter;
     for (char& c : filter)
@@ -80,7 +85,8 @@ std::optional<std::string> Win32Host::OpenFileDialog(const ui::FileDialogRequest
     request.fileName.copy(file.data(), file.size() - 1);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = nullptr;
+    // The dialog disables its owner while it shows, as every modal window of the program does.
+    ofn.hwndOwner = HandleOf(owner);
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();

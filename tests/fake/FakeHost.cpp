@@ -18,14 +18,28 @@ FakeHost::~FakeHost() {
 }
 
 std::unique_ptr<ui::IDialogWindow> FakeHost::CreateDialogWindow(ui::CDialog& dlg,
-                                                                ui::IDialogWindow*) {
-    return std::make_unique<FakeWindow>(*this, dlg);
+                                                                ui::IDialogWindow* owner) {
+    return std::make_unique<FakeWindow>(*this, dlg, static_cast<FakeWindow*>(owner));
 }
 
 void FakeHost::Shown(FakeWindow& wnd, bool modal) {
     if (!modal) return;
     modalRuns.push_back(wnd.Dialog().TemplateId());
+    const ui::DialogTemplate* t = wnd.Dialog().Template();
+    RecordModal(t ? t->caption : "", wnd.Owner(), &wnd);
     m_justShown = &wnd;
+}
+
+void FakeHost::RecordModal(std::string what, ui::IDialogWindow* owner, ui::IDialogWindow* self) {
+    ModalRecord r{std::move(what), 0, {}};
+    for (ui::IDialogWindow* w : ui::OpenDialogWindows()) {
+        const int id = static_cast<FakeWindow*>(w)->Dialog().TemplateId();
+        if (w == owner)
+            r.owner = id;
+        else if (w != self && w->IsEnabled())
+            r.othersEnabled.push_back(id);
+    }
+    modals.push_back(std::move(r));
 }
 
 void FakeHost::RunUntil(const std::function<bool()>& done) {
@@ -47,9 +61,10 @@ void FakeHost::RunUntil(const std::function<bool()>& done) {
     }
 }
 
-int FakeHost::ShowMessageBox(ui::IDialogWindow*, const std::string& text,
+int FakeHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                              const std::string& caption, unsigned type) {
     messages.push_back({text, caption, type});
+    RecordModal(text, owner);
     if (!m_answers.empty()) {
         const int a = m_answers.front();
         m_answers.pop_front();
@@ -58,8 +73,10 @@ int FakeHost::ShowMessageBox(ui::IDialogWindow*, const std::string& text,
     return (type & 0xF) == ui::MbYesNo ? ui::IdNo : ui::IdOk;
 }
 
-std::optional<std::string> FakeHost::OpenFileDialog(const ui::FileDialogRequest& request) {
+std::optional<std::string> FakeHost::OpenFileDialog(ui::IDialogWindow* owner,
+                                                    const ui::FileDialogRequest& request) {
     fileDialogs.push_back(request);
+    RecordModal("file dialog", owner);
     if (m_fileAnswers.empty()) return std::nullopt;
     auto a = std::move(m_fileAnswers.front());
     m_fileAnswers.pop_front();
@@ -85,7 +102,8 @@ void FakeHost::AnswerFileDialog(std::optional<std::string> path) {
 
 // ---- FakeWindow ----------------------------------------------------------------------------
 
-FakeWindow::FakeWindow(FakeHost& host, ui::CDialog& dlg) : m_host(host), m_dlg(dlg) {
+FakeWindow::FakeWindow(FakeHost& host, ui::CDialog& dlg, FakeWindow* owner)
+    : m_host(host), m_dlg(dlg), m_owner(owner) {
     if (const ui::DialogTemplate* t = dlg.Template()) {
         for (const ui::ControlTemplate& c : t->controls) {
             if (c.id == ui::NoControlId) continue;
@@ -100,7 +118,18 @@ FakeWindow::FakeWindow(FakeHost& host, ui::CDialog& dlg) : m_host(host), m_dlg(d
 
 void FakeWindow::Show(bool, bool modal) {
     m_visible = true;
+    // As a window system's modal window does: the owner takes no input while it shows.
+    if (modal && m_owner != nullptr && m_owner->m_enabled) {
+        m_owner->m_enabled = false;
+        m_disabledOwner = true;
+    }
     m_host.Shown(*this, modal);
+}
+
+void FakeWindow::Hide() {
+    if (m_disabledOwner) m_owner->m_enabled = true;
+    m_disabledOwner = false;
+    m_visible = false;
 }
 
 FakeWindow::Control& FakeWindow::Ctl(int id) {

@@ -25,6 +25,15 @@ struct MessageRecord {
     unsigned type = ui::MbOk;
 };
 
+// A modal window as it opened: a box (its text), the file dialog ("file dialog") or a dialog
+// (its template's caption); the template id of its owner's dialog (0: none); the template ids of
+// the program's other windows that took input meanwhile (the owner is the host's to disable).
+struct ModalRecord {
+    std::string what;
+    int owner = 0;
+    std::vector<int> othersEnabled;
+};
+
 class FakeHost : public ui::IHost {
   public:
     FakeHost();
@@ -35,7 +44,8 @@ class FakeHost : public ui::IHost {
     void RunUntil(const std::function<bool()>& done) override;
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;
-    std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override;
+    std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,
+                                              const ui::FileDialogRequest& request) override;
     std::string AppName() const override { return "Sortilex"; }
 
     // Opens a dialog without waiting for its end, so the test can act on it.
@@ -52,12 +62,15 @@ class FakeHost : public ui::IHost {
     std::vector<ui::FileDialogRequest> fileDialogs;
     // Template ids of every modal run, in order.
     std::vector<int> modalRuns;
+    // Every modal window, in the order they opened.
+    std::vector<ModalRecord> modals;
     // Called again and again while the program waits for something outside it.
     std::function<void()> whileWaiting;
 
   private:
     friend class FakeWindow;
     void Shown(FakeWindow& wnd, bool modal);
+    void RecordModal(std::string what, ui::IDialogWindow* owner, ui::IDialogWindow* self = nullptr);
     std::deque<int> m_answers;
     std::deque<std::optional<std::string>> m_fileAnswers;
     std::map<int, std::deque<std::function<void(FakeWindow&)>>> m_scripts;
@@ -66,7 +79,7 @@ class FakeHost : public ui::IHost {
 
 class FakeWindow : public ui::IDialogWindow {
   public:
-    FakeWindow(FakeHost& host, ui::CDialog& dlg);
+    FakeWindow(FakeHost& host, ui::CDialog& dlg, FakeWindow* owner);
 
     // ---- What a user does
     void Click(int id);
@@ -86,6 +99,7 @@ class FakeWindow : public ui::IDialogWindow {
     bool Visible() const { return m_visible; }
     bool Enabled() const { return m_enabled; }
     ui::CDialog& Dialog() const { return m_dlg; }
+    FakeWindow* Owner() const { return m_owner; }
     std::vector<std::pair<unsigned, std::string>> menu;
     ui::IconHandle bigIcon = nullptr;
     ui::IconHandle smallIcon = nullptr;
@@ -93,8 +107,9 @@ class FakeWindow : public ui::IDialogWindow {
 
     // ---- ui::IDialogWindow
     void Show(bool focusFirstTabStop, bool modal) override;
-    void Hide() override { m_visible = false; }
+    void Hide() override;
     void SetEnabled(bool enabled) override { m_enabled = enabled; }
+    bool IsEnabled() const override { return m_enabled; }
     void SetText(int id, const std::string& text) override {
         Ctl(id).text = text;
         Ctl(id).exact = true;
@@ -133,6 +148,8 @@ class FakeWindow : public ui::IDialogWindow {
 
     FakeHost& m_host;
     ui::CDialog& m_dlg;
+    FakeWindow* m_owner;
+    bool m_disabledOwner = false;
     std::map<int, Control> m_controls;
     bool m_visible = false;
     bool m_enabled = true;

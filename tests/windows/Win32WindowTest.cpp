@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/AboutDlg.h"
 #include "app/LauncherDlg.h"
 #include "app/ResultsDlg.h"
 #include "hosts/win32/Win32DialogWindow.h"
@@ -205,6 +206,60 @@ TEST_F(Win32Window, TheFileDialogStartsWithThePattern) {
     Click(IDC_CUSTOM_MISSIONS);
     EXPECT_EQ(name, L"*.mis");
     EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_CHECKED);
+}
+
+TEST_F(Win32Window, EveryModalWindowBelongsToTheTopmostVisibleWindow) {
+    struct Seen {
+        HWND owner = nullptr;
+        bool mainEnabled = true, foreground = false, toolWindow = true;
+    };
+    const auto watch = [this](const std::wstring& caption, Seen& seen) {
+        WhenShown(caption, [this, &seen](HWND w) {
+            seen = {::GetWindow(w, GW_OWNER), ::IsWindowEnabled(main) != 0,
+                    ::GetForegroundWindow() == w,
+                    (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0};
+            ::PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+        });
+    };
+    const std::string appName = host.AppName();
+    const std::wstring caption(appName.begin(), appName.end());
+    const struct {
+        const char* what;
+        std::wstring caption;
+        std::function<void()> open;
+    } rows[] = {
+        {"message box", caption, [this] { dlg.ShowMessageBox("Over the main window"); }},
+        {"file dialog", L"Open", [this] { Click(IDC_CUSTOM_MISSIONS); }},
+        {"about box", L"Info \u00fcber Sortilex", [this] { ::SendMessageW(main, WM_SYSCOMMAND, 0x10, 0); }},
+        // The results window ends before it shows: its box belongs to the main window.
+        {"no results file", caption,
+         [this] {
+             CResultsDlg missing;
+             missing.m_strGameDir = game.game();
+             missing.DoModal();
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Seen seen;
+        watch(row.caption, seen);
+        row.open();
+        EXPECT_EQ(seen.owner, main);
+        EXPECT_FALSE(seen.mainEnabled);
+        EXPECT_TRUE(seen.foreground);
+        // Closed: the main window takes input again and is the active one.
+        EXPECT_TRUE(::IsWindowEnabled(main));
+        EXPECT_EQ(::GetActiveWindow(), main);
+    }
+    // Before the main window shows, a box has no owner: a window of its own in the task bar,
+    // in front.
+    dlg.DestroyWindow();
+    Seen seen;
+    watch(caption, seen);
+    CAboutDlg().ShowMessageBox("Vantorra not detected on your machine");
+    EXPECT_EQ(seen.owner, nullptr);
+    EXPECT_TRUE(seen.foreground);
+    EXPECT_FALSE(seen.toolWindow);
 }
 
 TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {
