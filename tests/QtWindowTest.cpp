@@ -1,6 +1,7 @@
 // The real main window, built by the Qt host and driven offscreen.
 #include <QAccessible>
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -101,6 +104,7 @@ class QtWindowTest : public QObject {
 
   private slots:
     void initTestCase() { ui::InstallResources(AppResources()); }
+    void cleanupTestCase();
     void init() {
         m_prefix = std::make_unique<sxtest::FakePrefix>(sxtest::InstalledGameValues());
         sxtest::WriteFile(m_prefix->missions() + "/b mission.mis", kMission);
@@ -257,20 +261,25 @@ class QtWindowTest : public QObject {
     void fileDialogStartsWithThePatternAmongTheDrives() {
         // The name box holds the pattern; the places list the prefix's drives; the folder is the
         // game's real one, not a path through the prefix's drive links.
+        // Each place reads whole: the side bar is as wide as its widest entry.
         QString name, folder;
         QStringList places;
-        WhenShown<QFileDialog>(this, [&name, &folder, &places](QFileDialog* dialog) {
+        bool cut = true;
+        WhenShown<QFileDialog>(this, [&name, &folder, &places, &cut](QFileDialog* dialog) {
             if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
                 name = edit->text();
             folder = dialog->directory().absolutePath();
-            if (auto* sidebar = dialog->findChild<QListView*>(QStringLiteral("sidebar")))
+            if (auto* sidebar = dialog->findChild<QListView*>(QStringLiteral("sidebar"))) {
                 for (int i = 0; i < sidebar->model()->rowCount(); ++i)
                     places << sidebar->model()->index(i, 0).data().toString();
+                cut = sidebar->viewport()->width() < sidebar->sizeHintForColumn(0);
+            }
             dialog->reject();
         });
         QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton);
         QCOMPARE(name, QStringLiteral("*.mis"));
         QVERIFY2(places.contains(QStringLiteral("C:")), qPrintable(places.join(',')));
+        QVERIFY(!cut);
         QCOMPARE(folder, QFileInfo(QString::fromStdString(m_prefix->game())).canonicalFilePath());
         // Cancelled: the single missions' button is checked again.
         QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
@@ -571,5 +580,47 @@ class QtWindowTest : public QObject {
     }
 };
 
-QTEST_MAIN(QtWindowTest)
+namespace {
+// Every folder where a program keeps settings, caches, state or sockets, empty at the start.
+struct EmptyHome {
+    sxtest::TempDir dir;
+    QStringList folders;
+    EmptyHome() {
+        const std::pair<const char*, const char*> vars[] = {
+            {"HOME", "home"},           {"XDG_CONFIG_HOME", "config"}, {"XDG_DATA_HOME", "data"},
+            {"XDG_CACHE_HOME", "cache"}, {"XDG_STATE_HOME", "state"},  {"XDG_RUNTIME_DIR", "runtime"}};
+        for (const auto& [var, name] : vars) {
+            const std::string folder = dir / name;
+            ::mkdir(folder.c_str(), 0700);
+            ::setenv(var, folder.c_str(), 1);
+            folders << QString::fromStdString(folder);
+        }
+    }
+    // What the run left in them.
+    QStringList Kept() const {
+        QStringList kept;
+        for (const QString& f : folders)
+            for (QDirIterator it(f, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                 QDirIterator::Subdirectories);
+                 it.hasNext();)
+                kept << it.next();
+        return kept;
+    }
+};
+EmptyHome* g_home = nullptr;
+}  // namespace
+
+void QtWindowTest::cleanupTestCase() {
+    // Every window and dialog opened, a mission run by the substitute game: the program kept
+    // nothing between runs, nor did the toolkit on its behalf.
+    QCOMPARE(g_home->Kept(), QStringList());
+}
+
+int main(int argc, char** argv) {
+    EmptyHome home;
+    g_home = &home;
+    QApplication app(argc, argv);
+    QtWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "QtWindowTest.moc"

@@ -10,6 +10,9 @@
 #include <QUrl>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QStyle>
 #include <QTimer>
 
 #include "hosts/qt/QtDialogWindow.h"
@@ -101,9 +104,29 @@ void AddPlaces(QFileDialog& dialog, const std::vector<ui::FilePlace>& places) {
     };
     label();
     QObject::connect(model, &QAbstractItemModel::dataChanged, &dialog, label);
+    // The side bar as wide as its widest entry, so that none of them is cut, at any scale.
+    if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        QList<int> sizes = splitter->sizes();
+        const int need = sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() +
+                         sidebar->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+        if (sizes.size() == 2 && sizes[0] < need) {
+            sizes[1] -= need - sizes[0];
+            sizes[0] = need;
+            splitter->setSizes(sizes);
+        }
+    }
 }
 
 }  // namespace
+
+QtHost::QtHost() {
+    // The toolkit's own dialogs keep a history of folders in the user's settings, and its file
+    // dialog's side bar would list the drives of prefixes long gone from then on. This program
+    // keeps nothing between runs: the toolkit's user settings lie where no file can ever be, so
+    // they read as none and are never written.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+}
 
 bool QtHost::TextFits(const ui::ControlTemplate& c, const QFont& font) {
     if (c.kind != ui::ControlKind::Label && c.kind != ui::ControlKind::PushButton &&

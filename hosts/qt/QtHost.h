@@ -10,6 +10,7 @@ namespace sx::qt {
 
 class QtHost : public ui::IHost {
   public:
+    QtHost();
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
     void RunUntil(const std::function<bool()>& done) override;
