@@ -28,8 +28,8 @@ void CLauncherDlg::OnChangeCallsign() {
     const bool pulled = UpdateData(true);
     const std::string name = SelectedMission();
     EnterCategoryFolder();
-    // A line break would split the record; a character the code page lacks would be written as
-    // something else. Neither reaches the file.
+    // A line break would split the record, a control-Z end the file; a character the code page
+    // lacks would be written as something else. None of them reaches the file.
     if (!pulled || !IsStorableCallsign(m_strCallsign)) {
         ShowMessageBox(kBadCallsign);
         return;

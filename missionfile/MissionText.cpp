@@ -1,5 +1,7 @@
 #include "missionfile/MissionText.h"
 
+#include <algorithm>
+
 namespace sx {
 
 namespace {
@@ -194,8 +196,9 @@ bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) 
 }
 
 bool IsStorableCallsign(std::string_view callsign) {
-    return callsign.find_first_of("\r\n") == std::string_view::npos &&
-           callsign.find('\x1a') == std::string_view::npos;
+    return std::none_of(callsign.begin(), callsign.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == '\x7f';
+    });
 }
 
 }  // namespace sx

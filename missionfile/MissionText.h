@@ -46,7 +46,9 @@ MissionScan ScanMission(LineReader& reader);
 // follows it is copied unchanged. Returns false when reading or writing failed.
 bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign);
 
-// True when the text can be stored as a callsign: a single line.
+// True when the text can be stored as a callsign: a name without control characters. A line
+// break would split the player record, a control-Z ends the file for every reader of it, and
+// the others have no place in a name the game shows.
 bool IsStorableCallsign(std::string_view callsign);
 
 }  // namespace sx

@@ -133,6 +133,8 @@ TEST(CallsignChange, RefusalsChangeNothing) {
     // A callsign with a line break, or with characters the code page lacks.
     for (const auto& [typed, exact] : {std::pair<std::string, bool>{"Red\r\nLeader", true},
                                        {"Red\nLeader", true},
+                                       {"Red\tLeader", true},
+                                       {"Red\x1a", true},
                                        {"Red ? Leader", false}}) {
         l.Change(typed, exact);
         EXPECT_TRUE(OneMessage(l.host, text::kBadCallsign));
