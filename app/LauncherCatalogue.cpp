@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's catalogue: the game's location, the category folders, the list refill and
 // the three category buttons.
 #include "app/LauncherDlg.h"

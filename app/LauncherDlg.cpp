@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: its state, data exchange and event table, its opening, the window menu and
 // the selection of a mission; and the application object that runs it.
 #include "app/LauncherDlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window of Sortilex and all of the launcher's state.
 //
 // Every user action arrives here as an event of the window. The handlers live in this folder,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's launch buttons: the game alone, or the game on the selected mission with
 // the run timed and its results offered.
 #include "launch/Launch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's operations on the selected mission file: briefing, callsign, rewrite.
 #include "app/LauncherDlg.h"
 #include "missionfile/MissionText.h"

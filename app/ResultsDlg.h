@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results table of the last run: four loss counts and each side's loss lines.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single-byte text helpers shared by every layer.
 //
 // Sortilex keeps all text (file names, folders, file contents, messages) as bytes in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sortilex's file work measured beside the system's own tools on the same files, so that the
 // figures are ratios to a physical limit rather than bare times. scripts/bench.sh makes the
 // files and runs this.

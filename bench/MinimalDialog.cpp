@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up reference: the smallest Qt dialog program, opened and closed at once.
 #include <QApplication>
 #include <QDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sortilex as it starts, with its first window closed as soon as it shows: what the start-up
 // measurement times. The shipped program has no such switch.
 #include <QApplication>

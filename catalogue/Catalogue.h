@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Game location and the mission catalogue: where the game is, which folder each category of
 // missions lies in, and which missions a folder holds.
 #pragma once

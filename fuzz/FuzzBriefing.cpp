@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Briefing extraction: the text is one of the fixed texts or starts with the separator.
 #include <cstdint>
 #include <cstdlib>

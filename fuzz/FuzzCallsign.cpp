@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Callsign reading: a callsign never holds a line end and comes only from a file with a player
 // line; the single pass that reads briefing and callsign together agrees with the separate reads.
 #include <cstdint>

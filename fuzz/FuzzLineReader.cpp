@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line reader: pieces never hold a line feed nor exceed their limit, and the reading ends.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows and host path mapping over any text, in a small prefix made for the run. Beyond not
 // failing: a file's Windows spelling leads back to that very file (same device and inode), even
 // beside a namesake that differs only in case.

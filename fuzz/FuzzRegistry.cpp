@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wine registry-file reader over any text, behind a valid header or not. Read a few bytes at
 // a time, the scan finds what it finds in the whole text.
 #include <algorithm>

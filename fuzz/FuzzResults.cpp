@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results parser: every listed line starts with its side's name.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The callsign rewrite. Invariants, not just survival:
 // - read back, every player record holds the new callsign in both callsign lines;
 // - every line outside the replaced lines is unchanged apart from its line end;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting the game, alone or on a mission, and the mission time report.
 #pragma once
 

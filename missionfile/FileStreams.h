@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line reading and writing over the platform's files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing the game's text files line by line.
 //
 // Reading: a line ends at a line feed, which is consumed; a carriage return right before it is

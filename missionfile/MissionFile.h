@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations on a mission file, addressed by its name in the current folder: its briefing,
 // its callsign, and the rewrite of its callsign.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Sortilex reads from and writes into a mission file: the briefing of the summary block
 // and the player's callsign.
 #pragma once

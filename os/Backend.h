@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every OS backend shares: the fault seam's hook and the names of temporary files. For the
 // backends only; the layers above use Files.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files: reading a file by its name in the current folder, making a file writable, and
 // replacing a file's content safely. Handles and error numbers stay inside the backend.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders, file search and paths.
 //
 // Paths are text as the program holds it: Windows-style ("C:\Games\Vantorra\Data\Missions")

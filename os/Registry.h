@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's registry, read as text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resource and control ids of Sortilex's windows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sortilex's dialog templates, pictures and string table.
 #pragma once
 

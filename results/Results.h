@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results file the game leaves after a run, as Sortilex reads it.
 #pragma once
 

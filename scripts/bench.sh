@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures Sortilex against the physical limits of this machine: each of its file operations
 # beside the system tool that does the least possible work on the same file or folder, in one
 # run, and prints the ratios with their targets.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the source folders keep their layers, and prints the include graph it checked.
 
 Fails when

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package by the book (lintian: no error, no warning; the desktop entry; the
 # AppStream record), then installs it the way a user would, away from the build tree, starts the
 # installed Sortilex under a virtual X server, closes it with Escape, and removes the package.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that Windows programs import only DLLs that come with Windows itself, so that the
 # program runs where it is put, with nothing installed beside it.
 # Usage: check-windows-dlls.sh PROGRAM.exe...

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the portable code stays ready for the Windows build.
 
 The framework, resource, OS-interface, logic and application files are compiled with MinGW-w64

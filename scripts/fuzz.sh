@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets (clang, libFuzzer, address and undefined-behaviour sanitizers) and runs
 # each for a while from its seed corpus in fuzz/corpus. A finding stops with a non-zero exit and
 # leaves the input in build/fuzz/findings.

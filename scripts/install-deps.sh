@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Sortilex needs to build, run and test, where they are missing.
 # Runs as root, or through sudo. With --wine, also Wine and the MinGW-w64 cross compilers, which
 # the Windows build and the tests through real Wine need.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Lays out a demo game installation: a Wine prefix whose registry names the game's folder,
 # drive C:, and the game's mission folders with the sample missions.
 # Usage: make-demo.sh PREFIX_DIR [GAME_EXECUTABLE]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Sortilex's own pictures: the banner bitmap (552 x 63, 24-bit) and the program icon, from
 one vector drawing: resources/icons/sortilex.svg, the desktop's PNGs at 16 to 256 pixels
 (resources/icons/sortilex-N.png) and the Windows icon (32 x 32 and 16 x 16, 16 colours,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package: build/release/sortilex_<version>_<arch>.deb
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of the Windows build under Wine, on the demo installation, in a virtual X
 # server: the main window at 96 and at 144 dots per inch (Wine's LogPixels), its window menu with
 # the about entry, and the about box.

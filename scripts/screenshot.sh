@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of Sortilex's three windows on the demo installation, under a virtual X
 # server (with the openbox window manager where installed, so captions show):
 #   main.png     the main window with the first single mission selected

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The long reliability runs: the callsign rewrite killed at random moments a thousand times,
 # and two launchers changing two missions of one folder for a thousand rounds.
 set -euo pipefail

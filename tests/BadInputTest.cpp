@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Sortilex meets in the wild: every row drives the real operations through the window and
 // checks that nothing crashes or hangs, nothing is lost, and the user sees exactly the text
 // that belongs to the case.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Change": the rewrite of the selected mission through the window, what it keeps of the file,
 // and every file step failing.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's opening, game lookup and mission catalogue, driven through the fake host.
 #include <gtest/gtest.h>
 #include <unistd.h>

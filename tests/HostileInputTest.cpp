@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a player's downloaded packs and other tools' prefixes may hold: things that are no
 // mission file, names that collide with the rewrite's own, folders that look like Windows paths,
 // odd registry and results files. Every row checks what the user saw, that the files are as they

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting the game, alone or on a mission, with the substitute game standing in for it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one line reader every file goes through.
 #include <gtest/gtest.h>
 

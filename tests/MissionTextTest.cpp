@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Briefing and callsign as read from a mission file's lines.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mapping the program's Windows-style paths to host paths through the Wine prefix, and back.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the game's prefix among the prefixes the usual tools make, in fake home folders, and
 // the Wine the game then runs under.
 #include <gtest/gtest.h>

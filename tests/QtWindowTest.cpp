@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, built by the Qt host and driven offscreen.
 #include <QAccessible>
 #include <QApplication>

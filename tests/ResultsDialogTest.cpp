@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results table, reading the game's results file in its missions folder.
 #include <gtest/gtest.h>
 

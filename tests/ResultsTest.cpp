@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results file, as Sortilex reads it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rewrites that meet other programs: a rewrite killed at random moments, two launchers at once on
 // one mission or on two missions of one folder, a lock another program holds, readers.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Case folding, wildcard matching and the code page.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Wine registry-file reader, over text that Wine itself writes.
 #include <gtest/gtest.h>
 

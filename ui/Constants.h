@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The values the dialog framework shares with its callers: dialog results, message-box buttons
 // and answers, window-menu commands, file-dialog options. They are the Win32 values under names
 // that no macro of the Windows headers takes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small dialog framework: modal and modeless dialogs built from the templates in resources/,
 // their event tables, data exchange between members and controls (DataExchange.h), list boxes
 // (ListBox.h), message boxes and the file-open dialog (FileDialog.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file-open dialog. It takes and gives paths as the program holds them; the conversion to
 // and from the host's paths happens here, in both directions, and nowhere else.
 #pragma once

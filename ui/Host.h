@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a window system provides to the dialog framework. A host (Qt, Win32, or the scripted one
 // the tests use) creates windows from the templates, shows them, forwards the user's actions to
 // the dialog's Dispatch functions and runs its event loop; everything else (the modal protocol,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list box of a dialog, addressed through the dialog's window.
 #pragma once
 

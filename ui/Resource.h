@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resource types: dialog templates, icons, bitmaps and strings described as data, so that every
 // window host builds the same windows from one source (the data lives in resources/).
 //

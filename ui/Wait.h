@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting without freezing the windows: while the program waits for something outside it (a
 // game that runs, a file another program holds), its windows are disabled but keep painting and
 // answering the window system, so that nobody is offered to kill a program that is only

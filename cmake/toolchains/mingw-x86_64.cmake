@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building for Windows (x86_64) with Debian's MinGW-w64 (the posix thread model). Everything
 # is linked statically: the program needs no DLL beyond Windows' own.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One dialog's window under Qt: the template's controls as widgets, user actions forwarded to
 // the dialog.
 #pragma once

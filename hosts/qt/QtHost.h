@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt window host: real widgets built from the dialog templates.
 #pragma once
 

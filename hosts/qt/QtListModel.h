@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entries of a list box: single-byte text, decoded only when a row is drawn. Entries added
 // at the end are shown in one batch (before the program selects one, or when the event loop
 // runs), so a list of thousands fills without a signal per entry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the Linux build: the command line is settled, then the application object's
 // InitInstance runs the program.
 #include <QApplication>

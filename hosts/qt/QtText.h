@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text conversions for display: the program's single-byte text to what the user sees, and back.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog template in the form the Windows dialog manager takes (DLGTEMPLATE and its
 // DLGITEMTEMPLATEs), built from the program's template data.
 #pragma once

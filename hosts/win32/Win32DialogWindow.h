@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One dialog's window under Win32: made by the dialog manager from the template, its
 // notifications forwarded to the dialog.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 window host: real dialogs made by the dialog manager from the templates.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hosts/win32/Win32Text.h"
 
 #include "base/Text.h"

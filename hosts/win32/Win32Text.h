@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text for the window system: the program's Windows-1252 bytes as UTF-16, and back.
 #pragma once
 

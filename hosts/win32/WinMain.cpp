@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the Windows build: the application object's InitInstance runs the program. The
 // command line is not read.
 #include "hosts/win32/Win32DialogWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files on POSIX: the fault seam, reading, buffered checked writing, making a file writable.
 #include <fcntl.h>
 #include <sys/stat.h>

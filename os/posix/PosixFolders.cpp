@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders and file search on POSIX.
 #include <dirent.h>
 #include <sys/stat.h>

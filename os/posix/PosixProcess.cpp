@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a program on POSIX (a Windows one through Wine), and the clock.
 #include <dirent.h>
 #include <fcntl.h>

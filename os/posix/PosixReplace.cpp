@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe replacement of a file's content on POSIX.
 #include <fcntl.h>
 #include <sys/file.h>

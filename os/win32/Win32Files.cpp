@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files on Windows: reading, the attribute step, and the helpers of the Windows backend.
 #include <cstdint>
 

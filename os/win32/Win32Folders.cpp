@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders, file search and paths on Windows, where the program's paths are the host's.
 #include "os/Paths.h"
 #include "os/win32/Win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a program on Windows, and the clock.
 #include "os/Process.h"
 #include "os/win32/Win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the Wine prefix the game lives in, among the prefixes the usual tools make, and the
 // Wine each of them runs under.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the POSIX backend needs to know of Wine: the prefix, and how to start a Windows program
 // in it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows paths mapped to host paths through the Wine prefix, and back, as Wine resolves them.
 #include <dirent.h>
 #include <sys/stat.h>

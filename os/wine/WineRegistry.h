@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reader of Wine's text registry files (system.reg, user.reg).
 //
 // The file is Wine's own save format: a "WINE REGISTRY Version 2" header, then sections

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry under Wine: the keys of HKEY_LOCAL_MACHINE are read from the prefix's system.reg.
 #include <utility>
 #include <vector>

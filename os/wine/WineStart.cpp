@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telling a Windows program from a native one, and finding Wine to run it.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -132,11 +133,18 @@ StartOutcome InitializeProcess(int argc, char** argv, std::string_view name,
                         "tool records:\n",
                         program.c_str(), program.c_str());
             for (const std::string& place : wine::SearchPlaces()) std::printf("  %s\n", place.c_str());
+            std::printf("\n%s is free software under the GNU General Public License, version 3 or\n"
+                        "later: you may share and change it under its terms.\n",
+                        program.c_str());
             return {false, 0};
         }
         if (arg == "--version" || arg == "-V") {
-            std::printf("%s %.*s\n", program.c_str(), static_cast<int>(version.size()),
-                        version.data());
+            std::printf("%s %.*s\n"
+                        "Copyright (C) 2026 The Sortilex developers\n"
+                        "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                        "This is free software: you are free to change and redistribute it.\n"
+                        "There is NO WARRANTY, to the extent permitted by law.\n",
+                        program.c_str(), static_cast<int>(version.size()), version.data());
             return {false, 0};
         }
         if (arg == "--prefix" && i + 1 < argc) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted window host for tests: no window system, every control held in memory.
 //
 // It records every message box and file dialog and answers them from queues; a test clicks

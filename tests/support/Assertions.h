@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks that recur in the window tests, on every platform.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files as bytes, for the tests of both platforms.
 #pragma once
 

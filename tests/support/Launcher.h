@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one harness of the window tests: a Wine prefix with the game installed, the scripted host,
 // and the main window opened on it; plus the assertions that recur.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the user sees, written out once for every test. They are the tests' own copies on
 // purpose: a test that took them from the program would not notice the program getting them
 // wrong.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the tests: temporary folders, files, and a Wine prefix laid out on disk.
 #pragma once
 

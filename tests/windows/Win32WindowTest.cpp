@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real Win32 windows, driven with window messages: clicks, list selection, typing, the
 // window menu, the message boxes, the file dialog, and a launch of the Windows substitute game.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launcher on Windows: the real registry, files, lock and program start of the Windows
 // backend, driven through the scripted host.
 #include <gtest/gtest.h>

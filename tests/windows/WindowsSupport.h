@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the tests that run on Windows (under Wine here): folders, files, and the game
 // installed as its installer leaves it.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Windows test programs under Wine: in a fresh prefix, with the X11 driver set so that Wine
 # gives windows the focus itself (there is no window manager), inside a virtual X server.
 # Usage: run-under-wine.sh PROGRAM.exe...

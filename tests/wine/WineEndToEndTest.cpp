@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end through real Wine: the registry of a real prefix, the Windows build of the
 // substitute game started through wine, and its results shown in the table.
 // Run by run-wine-test.sh, which makes the prefix and installs the game; see there.

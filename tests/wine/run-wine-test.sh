@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes a real Wine prefix with the game installed in it, then runs the end-to-end test.
 # Usage: run-wine-test.sh TEST_BINARY WINDOWS_GAME_EXE
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A substitute for the game, for the demo installation and the tests.
 //
 //   vnt.exe               the game on its own
