@@ -33,4 +33,17 @@ bool IsAbsolute(const std::string& path);
 // "X:" alone names the drive's root here, not the drive's current folder.
 std::string Normalized(const std::string& path);
 
+// The program's text (the ANSI code page) for the system's wide-character calls, and back.
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
+// A path for the system's wide-character calls. Past 259 characters (a relative name counted
+// with the current folder it is resolved against) it is given in the "\\?\" form, which knows
+// no such limit: a mission that can be read can then be changed too, however deep its folder.
+std::wstring WidePath(const std::string& path);
+
+// True for the errors of a file another program holds: open without letting others at it, or
+// locked.
+bool IsBusy(DWORD error);
+
 }  // namespace sx::os::win32

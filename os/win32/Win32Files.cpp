@@ -50,6 +50,42 @@ std::string Normalized(const std::string& path) {
     return path.size() == 2 && path[1] == ':' ? path + "\\" : path;
 }
 
+std::wstring Widen(const std::string& text) {
+    if (text.empty()) return {};
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                          nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring WidePath(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return wide;
+    std::wstring full(n, L'\0');
+    n = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    if (full.size() < MAX_PATH) return wide;  // the plain form takes it as it stands
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+bool IsBusy(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 }  // namespace win32
 
 struct InputFile::Impl {
@@ -73,9 +109,10 @@ bool InputFile::Open(const std::string& name) {
     if (name.empty() || win32::IsDeviceName(name)) return false;
     m_impl->path = name;
     if (!win32::Allowed(FileOp::Open, name)) return false;
-    const DWORD attrs = ::GetFileAttributesA(name.c_str());
+    const std::wstring path = win32::WidePath(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    m_impl->h = ::CreateFileA(name.c_str(), GENERIC_READ,
+    m_impl->h = ::CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_impl->h == INVALID_HANDLE_VALUE) return false;
@@ -132,17 +169,18 @@ constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
 
 std::optional<FileAttributes> MakeWritable(const std::string& name) {
     if (name.empty() || win32::IsDeviceName(name)) return std::nullopt;
-    const DWORD attrs = ::GetFileAttributesA(name.c_str());
+    const std::wstring path = win32::WidePath(name);
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
     if (!win32::Allowed(FileOp::Chmod, name) ||
-        !::SetFileAttributesA(name.c_str(), kWritableAttributes))
+        !::SetFileAttributesW(path.c_str(), kWritableAttributes))
         return std::nullopt;
     return FileAttributes{attrs & kSettable, (attrs & kSettable) != FILE_ATTRIBUTE_ARCHIVE};
 }
 
 void RestoreAttributes(const std::string& name, const FileAttributes& before) {
     if (before.changed && win32::Allowed(FileOp::Chmod, name))
-        ::SetFileAttributesA(name.c_str(),
+        ::SetFileAttributesW(win32::WidePath(name).c_str(),
                              before.value != 0 ? before.value : FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -23,8 +23,8 @@ bool IdOf(HANDLE h, FileId& id) {
     return true;
 }
 
-bool IdOfPath(const std::string& path, FileId& id) {
-    const HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+bool IdOfPath(const std::wstring& path, FileId& id) {
+    const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -34,14 +34,14 @@ bool IdOfPath(const std::string& path, FileId& id) {
 }
 
 // The file a name leads to, through any link: the one to replace, so that a link stays a link.
-std::string FinalPath(HANDLE h, const std::string& fallback) {
-    char buf[32768];
-    const DWORD n = ::GetFinalPathNameByHandleA(h, buf, sizeof buf, FILE_NAME_NORMALIZED);
-    if (n == 0 || n >= sizeof buf) return fallback;
-    std::string p(buf, n);
-    if (p.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + p.substr(8);
-    if (p.rfind("\\\\?\\", 0) == 0) return p.substr(4);
-    return p;
+// The system gives it in the "\\?\" form, which every call below takes at any length.
+std::wstring FinalPath(HANDLE h, const std::wstring& fallback) {
+    std::wstring buf(32768, L'\0');
+    const DWORD n = ::GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()),
+                                                FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= buf.size()) return fallback;
+    buf.resize(n);
+    return buf;
 }
 
 // The file being replaced, open for its lock. The handle shares reading, writing and deleting,
@@ -49,13 +49,17 @@ std::string FinalPath(HANDLE h, const std::string& fallback) {
 class Target {
   public:
     ~Target() { CloseTarget(); }
+    // False with the system's error; Busy() tells whether another program is in the way.
     bool Open(const std::string& name) {
         CloseTarget();
-        m_name = name;
-        m_h = ::CreateFileA(name.c_str(), GENERIC_READ,
+        m_path = win32::WidePath(name);
+        m_h = ::CreateFileW(m_path.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (m_h == INVALID_HANDLE_VALUE) return false;
+        if (m_h == INVALID_HANDLE_VALUE) {
+            m_busy = win32::IsBusy(::GetLastError());
+            return false;
+        }
         BY_HANDLE_FILE_INFORMATION info{};
         if (::GetFileType(m_h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(m_h, &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -67,7 +71,8 @@ class Target {
     // The lock is a byte range far past the end of any mission: it keeps other rewrites out and
     // no reader waits for it. Taken on the file the name still leads to: a rewrite that
     // finished meanwhile has put another file in its place.
-    bool TryLock() {
+    bool TryLock(const std::string& name) {
+        m_busy = true;
         if (m_h == INVALID_HANDLE_VALUE) return false;
         OVERLAPPED ov{};
         ov.Offset = 0xFFFFFFFFu;
@@ -76,14 +81,17 @@ class Target {
             return false;
         m_locked = true;
         FileId now;
-        if (IdOfPath(m_name, now) && now == m_id) return true;
-        Open(m_name);
+        if (IdOfPath(m_path, now) && now == m_id) return true;
+        Open(name);
         return false;
     }
+    bool Busy() const { return m_busy; }
     HANDLE Handle() const { return m_h; }
+    const std::wstring& Path() const { return m_path; }
 
   private:
     void CloseTarget() {
+        m_busy = false;
         if (m_h == INVALID_HANDLE_VALUE) return;
         if (m_locked) {
             OVERLAPPED ov{};
@@ -95,10 +103,11 @@ class Target {
         m_h = INVALID_HANDLE_VALUE;
         m_locked = false;
     }
-    std::string m_name;
+    std::wstring m_path;
     HANDLE m_h = INVALID_HANDLE_VALUE;
     FileId m_id;
     bool m_locked = false;
+    bool m_busy = false;
 };
 
 // Output to the temporary file's handle.
@@ -136,12 +145,12 @@ class HandleOutputFile : public backend::BufferedOutputFile {
 };
 
 // A temporary file of our own in folder: created here, never one that was there.
-HANDLE CreateTemp(const std::string& folder, std::string& path, FileId& id) {
+HANDLE CreateTemp(const std::wstring& folder, std::wstring& path, FileId& id) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path = folder + backend::TempName();
-        if (!win32::Allowed(FileOp::Open, path)) return INVALID_HANDLE_VALUE;
-        const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+        path = folder + win32::Widen(backend::TempName());
+        if (!win32::Allowed(FileOp::Open, win32::Narrow(path))) return INVALID_HANDLE_VALUE;
+        const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             IdOf(h, id);
             return h;
@@ -155,10 +164,10 @@ HANDLE CreateTemp(const std::string& folder, std::string& path, FileId& id) {
 }
 
 // Removes a file this call made, if the name still leads to it.
-void RemoveOurs(const std::string& path, const FileId& id) {
+void RemoveOurs(const std::wstring& path, const FileId& id) {
     FileId now;
-    if (IdOfPath(path, now) && now == id && win32::Allowed(FileOp::Unlink, path))
-        ::DeleteFileA(path.c_str());
+    if (IdOfPath(path, now) && now == id && win32::Allowed(FileOp::Unlink, win32::Narrow(path)))
+        ::DeleteFileW(path.c_str());
 }
 
 }  // namespace
@@ -167,22 +176,28 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
                                 const std::function<bool(OutputFile&)>& writeCopy,
                                 const LockWait& waitForLock) {
     const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
-    if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
-    Target target;
-    if (!target.Open(name)) return fail(FileOp::Open, win32::LastError());
-    if (!target.TryLock() &&
-        !(waitForLock && waitForLock([&target] { return target.TryLock(); })))
+    const auto inUse = [] {
         return ReplaceResult::Failure(
             FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy), true);
-    const std::string path = FinalPath(target.Handle(), name);
-    const size_t sep = path.find_last_of("\\/");
-    const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+    };
+    if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
+    // Another launcher rewriting the mission, or another program holding it open without letting
+    // others read it, is waited for a while (the windows alive meanwhile), then reported in use.
+    Target target;
+    const auto take = [&target, &name] { return target.Open(name) && target.TryLock(name); };
+    if (!take()) {
+        if (!target.Busy()) return fail(FileOp::Open, win32::LastError());
+        if (!(waitForLock && waitForLock(take))) return inUse();
+    }
+    const std::wstring path = FinalPath(target.Handle(), target.Path());
+    const size_t sep = path.find_last_of(L"\\/");
+    const std::wstring folder = sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
 
-    std::string tempPath;
+    std::wstring tempPath;
     FileId tempId;
     const HANDLE temp = CreateTemp(folder, tempPath, tempId);
     if (temp == INVALID_HANDLE_VALUE) return fail(FileOp::Open, win32::LastError());
-    HandleOutputFile out(temp, tempPath);
+    HandleOutputFile out(temp, win32::Narrow(tempPath));
     auto failWith = [&](FileOp op, std::error_code err) {
         out.Close();
         RemoveOurs(tempPath, tempId);
@@ -199,23 +214,33 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
     // The copy takes the file's place with the file's attributes and security: ReplaceFile
     // keeps them. The file goes aside under a backup name of its own first, so that a replace
     // that stops halfway can put it back.
-    std::string backupPath;
+    if (!win32::Allowed(FileOp::Rename, win32::Narrow(tempPath)))
+        return failWith(FileOp::Rename, win32::LastError());
+    std::wstring backupPath;
     FileId backupId;
     const HANDLE backup = CreateTemp(folder, backupPath, backupId);
     if (backup == INVALID_HANDLE_VALUE) return failWith(FileOp::Rename, win32::LastError());
     ::CloseHandle(backup);
-    if (!win32::Allowed(FileOp::Rename, tempPath) ||
-        !::ReplaceFileA(path.c_str(), tempPath.c_str(), backupPath.c_str(),
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-        const std::error_code err = win32::LastError();
+    // A program that holds the file open without letting it be deleted is waited for too.
+    DWORD error = 0;
+    const auto replace = [&] {
+        error = ::ReplaceFileW(path.c_str(), tempPath.c_str(), backupPath.c_str(),
+                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                    ? 0
+                    : ::GetLastError();
+        return !win32::IsBusy(error);
+    };
+    if (!replace() && waitForLock) waitForLock(replace);
+    if (error != 0) {
         // The mission went aside but the copy did not take its place: it comes back.
-        if (err.value() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-            ::MoveFileExA(backupPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            ::MoveFileExW(backupPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
         RemoveOurs(tempPath, tempId);
-        ::DeleteFileA(backupPath.c_str());
-        return fail(FileOp::Rename, err);
+        ::DeleteFileW(backupPath.c_str());
+        if (win32::IsBusy(error)) return inUse();
+        return fail(FileOp::Rename, std::error_code(static_cast<int>(error), std::system_category()));
     }
-    ::DeleteFileA(backupPath.c_str());
+    ::DeleteFileW(backupPath.c_str());
     ReplaceResult done;
     done.ok = true;
     return done;

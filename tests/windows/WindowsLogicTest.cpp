@@ -195,6 +195,77 @@ TEST(WindowsCallsign, LockReadersAndTakenNames) {
     EXPECT_EQ(ReadFile(w.game.missions() + "\\SXTempMission-taken.tmp"), "someone's");
 }
 
+TEST(WindowsCallsign, AMissionDeepInItsFolderIsChanged) {
+    // The game 221 and 240 characters deep: the paths of a mission and of the temporary file
+    // beside it pass the 260 characters of the system's plain calls.
+    for (size_t length : {221u, 240u}) {
+        SCOPED_TRACE(length);
+        Installed game(true, 0, length);
+        const std::string path = game.missions() + "\\Alpha 1.mis";
+        WriteLongFile(path, Mission("Fly.", "Old"));
+        ASSERT_TRUE(::SetFileAttributesW(
+            (L"\\\\?\\" + std::wstring(path.begin(), path.end())).c_str(), FILE_ATTRIBUTE_READONLY));
+        FakeHost host;
+        CLauncherDlg dlg;
+        FakeWindow& w = host.Open(dlg);
+        ASSERT_EQ(w.Items(IDC_MISSION_LIST), Items{"Alpha 1.mis"});
+        ASSERT_EQ(w.Text(IDC_CALLSIGN), "Old");
+        w.Type(IDC_CALLSIGN, "Deep");
+        w.Click(IDC_CHANGE_CALLSIGN);
+        EXPECT_TRUE(NoMessage(host));
+        EXPECT_EQ(ReadLongFile(path), Mission("Fly.", "Deep"));
+        EXPECT_EQ(w.Text(IDC_CALLSIGN), "Deep");
+        EXPECT_EQ(ListLongDir(game.missions()), Items{"Alpha 1.mis"});
+    }
+}
+
+TEST(WindowsCallsign, AMissionHeldOpenWithoutSharingIsInUse) {
+    const struct {
+        const char* what;
+        DWORD share;  // what the other program lets others do
+        int heldMs;
+        const char* message;  // nullptr: rewritten once the other program lets go
+    } cases[] = {
+        {"nothing, let go after a second", 0, 1000, nullptr},
+        {"nothing, held on", 0, 60000, text::kMissionInUse},
+        {"reading only, let go after a second", FILE_SHARE_READ, 1000, nullptr},
+        {"reading only, held on", FILE_SHARE_READ, 60000, text::kMissionInUse},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Window w;
+        const std::string path = w.game.missions() + "\\Alpha 1.mis";
+        HANDLE other = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, c.share,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        const auto start = std::chrono::steady_clock::now();
+        bool disabled = false;
+        w.host.whileWaiting = [&] {
+            disabled = !w.wnd->Enabled();
+            if (other != nullptr && std::chrono::steady_clock::now() - start >
+                                        std::chrono::milliseconds(c.heldMs)) {
+                ::CloseHandle(other);
+                other = nullptr;
+            }
+        };
+        w.Change("Shared");
+        const auto waited = std::chrono::steady_clock::now() - start;
+        w.host.whileWaiting = nullptr;
+        if (other != nullptr) ::CloseHandle(other);
+        EXPECT_TRUE(disabled) << "the window waits alive";
+        EXPECT_LT(waited, std::chrono::seconds(5));
+        if (c.message) {
+            EXPECT_GE(waited, std::chrono::milliseconds(2900));
+            EXPECT_TRUE(OneMessage(w.host, c.message));
+            EXPECT_EQ(ReadFile(path), Mission("Fly.", "Old"));
+        } else {
+            EXPECT_TRUE(NoMessage(w.host));
+            EXPECT_EQ(ReadFile(path), Mission("Fly.", "Shared"));
+        }
+        EXPECT_EQ(ListDir(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
+    }
+}
+
 TEST(WindowsFiles, DevicesAndRelativeNamesAreNoFiles) {
     TempFolder folder;
     ASSERT_TRUE(::SetCurrentDirectoryA(folder.path().c_str()));

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -34,9 +35,22 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-Installed::Installed(bool withPath, unsigned view) : m_view(view) {
-    std::filesystem::create_directories(missions());
-    std::filesystem::create_directories(campaigns());
+namespace {
+std::wstring Long(const std::string& path) {
+    return L"\\\\?\\" + std::wstring(path.begin(), path.end());
+}
+}  // namespace
+
+Installed::Installed(bool withPath, unsigned view, size_t length)
+    : m_game(m_folder.path() + "\\Game Folder"), m_view(view) {
+    while (m_game.size() + 1 < length)
+        m_game += "\\" + std::string(std::min<size_t>(60, length - m_game.size() - 1), 'g');
+    for (const std::string& folder : {missions(), campaigns()}) {
+        for (size_t sep = m_folder.path().size(); sep != std::string::npos;
+             sep = folder.find('\\', sep + 1))
+            ::CreateDirectoryW(Long(folder.substr(0, sep)).c_str(), nullptr);
+        ::CreateDirectoryW(Long(folder).c_str(), nullptr);
+    }
     HKEY key = nullptr;
     ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
                       &key, nullptr);
@@ -53,6 +67,39 @@ Installed::Installed(bool withPath, unsigned view) : m_view(view) {
 
 Installed::~Installed() {
     Uninstall();
+}
+
+void WriteLongFile(const std::string& path, const std::string& bytes) {
+    const HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD done = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    ::CloseHandle(h);
+}
+
+std::string ReadLongFile(const std::string& path) {
+    const HANDLE h = ::CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    std::string bytes;
+    char buf[4096];
+    DWORD got = 0;
+    while (h != INVALID_HANDLE_VALUE && ::ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        bytes.append(buf, got);
+    if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    return bytes;
+}
+
+std::vector<std::string> ListLongDir(const std::string& path) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    const HANDLE h = ::FindFirstFileW((Long(path) + L"\\*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring n = data.cFileName;
+        if (n != L"." && n != L"..") names.emplace_back(n.begin(), n.end());
+    } while (::FindNextFileW(h, &data));
+    ::FindClose(h);
+    return names;
 }
 
 void Uninstall() {

@@ -34,19 +34,26 @@ using sxtest::WriteFile;
 class Installed {
   public:
     // withPath: the key holds the game's folder in "Path" too; view: the registry view the
-    // key is written in (0: this program's own).
-    explicit Installed(bool withPath = true, unsigned view = 0);
+    // key is written in (0: this program's own); length: the game folder's path is that long
+    // (0: short).
+    explicit Installed(bool withPath = true, unsigned view = 0, size_t length = 0);
     ~Installed();
     Installed(const Installed&) = delete;
     Installed& operator=(const Installed&) = delete;
-    std::string game() const { return m_folder.path() + "\\Game Folder"; }
+    std::string game() const { return m_game; }
     std::string missions() const { return game() + "\\Data\\Missions"; }
     std::string campaigns() const { return game() + "\\Data\\Campaigns"; }
 
   private:
     TempFolder m_folder;
+    std::string m_game;
     unsigned m_view;
 };
+
+// Files by paths of any length (the system's calls with the "\\?\" form).
+void WriteLongFile(const std::string& path, const std::string& bytes);
+std::string ReadLongFile(const std::string& path);
+std::vector<std::string> ListLongDir(const std::string& path);
 
 // Removes the game's key from both registry views.
 void Uninstall();
