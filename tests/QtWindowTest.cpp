@@ -123,60 +123,29 @@ class QtWindowTest : public QObject {
         m_prefix.reset();
     }
 
-    void controlsAsTheTemplateSays() {
+    void layoutAsTheTemplateSays() {
         QCOMPARE(m_wnd->windowTitle(), QStringLiteral("Sortilex v2.1"));
-        const ui::DialogTemplate* t = ui::FindDialogTemplate(IDD_LAUNCHER_DIALOG);
-        QVERIFY(t != nullptr);
-        int found = 0;
-        for (const ui::ControlTemplate& c : t->controls) {
-            if (c.id == ui::NoControlId) continue;
-            QWidget* w = m_wnd->Control(c.id);
-            QVERIFY2(w != nullptr, qPrintable(QString::number(c.id)));
-            switch (c.kind) {
-                case ui::ControlKind::ListBox:
-                    QVERIFY(qobject_cast<QListView*>(w));
-                    break;
-                case ui::ControlKind::Edit:
-                    QVERIFY((c.style & ui::style::EditMultiLine)
-                                ? qobject_cast<QPlainTextEdit*>(w) != nullptr
-                                : qobject_cast<QLineEdit*>(w) != nullptr);
-                    break;
-                case ui::ControlKind::PushButton:
-                case ui::ControlKind::RadioButton: {
-                    auto* b = qobject_cast<QPushButton*>(w);
-                    QVERIFY(b);
-                    QCOMPARE(b->text(), qt::DecodeForDisplay(c.text));
-                    QCOMPARE(b->isCheckable(), c.kind == ui::ControlKind::RadioButton);
-                    QVERIFY(!b->autoDefault());
-                    break;
-                }
-                default:
-                    break;
-            }
-            // Inside the window, whatever the font did to the layout.
-            QVERIFY2(m_wnd->rect().contains(w->geometry()), qPrintable(QString::number(c.id)));
-            ++found;
-        }
-        QCOMPARE(found, 9);
-        QCOMPARE(Ctl<QPushButton>(IDC_LAUNCH_MISSION)->text(), QStringLiteral("Launch\nMission"));
+        QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
         QVERIFY(!(m_wnd->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(m_wnd->windowFlags() & Qt::WindowMinimizeButtonHint);
-        QCOMPARE(m_wnd->minimumSize(), m_wnd->maximumSize());
-    }
-
-    void everyTextFitsItsRectangle() {
+        QCOMPARE(Ctl<QPushButton>(IDC_LAUNCH_MISSION)->text(), QStringLiteral("Launch\nMission"));
+        QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isCheckable());
+        // Every control there and inside the window, whatever the font did to the layout; every
+        // text of every dialog fits its rectangle, the captions with room for the window's
+        // buttons.
         const QFont font = QtHost::DialogFont();
         QCOMPARE(m_wnd->font(), font);
         for (const ui::DialogTemplate& t : ui::Resources().dialogs) {
-            for (const ui::ControlTemplate& c : t.controls)
+            for (const ui::ControlTemplate& c : t.controls) {
                 QVERIFY2(QtHost::TextFits(c, font), c.text);
-            // The caption too, with room for the window's buttons.
+                if (t.id != IDD_LAUNCHER_DIALOG || c.id == ui::NoControlId) continue;
+                QWidget* w = m_wnd->Control(c.id);
+                QVERIFY2(w && m_wnd->rect().contains(w->geometry()), qPrintable(QString::number(c.id)));
+            }
             QVERIFY(QFontMetrics(font).horizontalAdvance(qt::DecodeForDisplay(t.caption)) <
                     QtHost::DluToPixelsX(t.cx) - 60);
         }
-    }
-
-    void tabOrder() {
+        // The tab order is the template's, starting at the list.
         QList<int> order;
         QWidget* first = m_wnd->Control(IDC_MISSION_LIST);
         QWidget* w = first;
@@ -286,35 +255,41 @@ class QtWindowTest : public QObject {
         QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
     }
 
-    void enterOnAPushButtonClicksIt() {
-        auto* change = Ctl<QPushButton>(IDC_CHANGE_CALLSIGN);
-        Ctl<QLineEdit>(IDC_CALLSIGN)->setText(QStringLiteral("By Enter"));
-        change->setFocus();
-        QTest::keyClick(change, Qt::Key_Return);
-        QVERIFY(!m_dlg->HasEnded());
-        QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis").find("By Enter") !=
-                std::string::npos);
-    }
-
-    void enterElsewhereEndsTheRun() {
-        auto* edit = Ctl<QLineEdit>(IDC_CALLSIGN);
-        edit->setFocus();
-        QTest::keyClicks(edit, QStringLiteral(" typed"));
-        QTest::keyClick(edit, Qt::Key_Return);
-        QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), ui::IdOk);
-        QVERIFY(!m_wnd->isVisible());
-        // Enter pulled the controls first.
-        QCOMPARE(m_dlg->m_strCallsign, std::string("Old Fox typed"));
-    }
-
-    void enterOnACategoryButtonEndsTheRun() {
-        auto* campaign = Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS);
-        campaign->setFocus();
-        QTest::keyClick(campaign, Qt::Key_Enter);
-        QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), ui::IdOk);
-        QVERIFY(!campaign->isChecked());
+    void keysThatEndTheRunOrNot() {
+        const struct {
+            const char* what;
+            int focus;  // the control with the focus (0: the close box is clicked)
+            Qt::Key key;
+            bool ends;
+            int result;
+        } rows[] = {
+            // Enter clicks the focused push button...
+            {"Enter on Change", IDC_CHANGE_CALLSIGN, Qt::Key_Return, false, 0},
+            // ...and elsewhere is the dialog's OK, the controls pulled first.
+            {"Enter in the callsign field", IDC_CALLSIGN, Qt::Key_Return, true, ui::IdOk},
+            {"Enter on a category button", IDC_CAMPAIGN_MISSIONS, Qt::Key_Enter, true, ui::IdOk},
+            {"Escape", IDC_MISSION_LIST, Qt::Key_Escape, true, ui::IdCancel},
+            {"the close box", 0, Qt::Key_unknown, true, ui::IdCancel},
+        };
+        for (const auto& row : rows) {
+            Open();
+            Ctl<QLineEdit>(IDC_CALLSIGN)->setText(QStringLiteral("By key"));
+            if (row.focus == 0) {
+                m_wnd->close();
+            } else {
+                m_wnd->Control(row.focus)->setFocus();
+                QTest::keyClick(m_wnd->Control(row.focus), row.key);
+            }
+            QVERIFY2(m_dlg->HasEnded() == row.ends, row.what);
+            if (!row.ends) {
+                QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis").find("By key") !=
+                        std::string::npos);
+                continue;
+            }
+            QVERIFY2(m_dlg->Result() == row.result && !m_wnd->isVisible(), row.what);
+            QVERIFY(!Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+            if (row.result == ui::IdOk) QCOMPARE(m_dlg->m_strCallsign, std::string("By key"));
+        }
     }
 
     void resultsTable() {
@@ -344,19 +319,6 @@ class QtWindowTest : public QObject {
             QCOMPARE(QApplication::focusWidget(), r->Control(1008));
         }
 
-        // No results file: one message, and the table never shows.
-        std::filesystem::remove(m_prefix->missions() + "/Results.txt");
-        QStringList messages;
-        WhenShown<QMessageBox>(this, [&messages](QMessageBox* box) {
-            messages << box->windowTitle() + QStringLiteral("|") + box->text();
-            box->defaultButton() ? box->defaultButton()->click() : box->accept();
-        });
-        CResultsDlg missing;
-        missing.m_strGameDir = "C:\\Games\\Vantorra";
-        QCOMPARE(missing.DoModal(), ui::IdOk);
-        // The caption is the executable's name (Sortilex's own is "Sortilex").
-        const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-        QCOMPARE(messages, QStringList{app + "|Results file cannot be located"});
     }
 
     void windowMenuAndAboutBox() {
@@ -471,32 +433,47 @@ class QtWindowTest : public QObject {
         struct Seen {
             QWidget* parent = nullptr;
             bool ownerEnabled = true, enabled = false, active = false;
+            QString box;  // a message box's caption, text and buttons (the default one starred)
         };
         const auto watch = [this](Seen& seen) {
             WhenShown<QDialog>(this, [&seen](QDialog* d) {
                 const bool active =
                     QTest::qWaitFor([d] { return QApplication::activeWindow() == d; }, 2000);
                 seen = {d->parentWidget(), !d->parentWidget() || d->parentWidget()->isEnabled(),
-                        d->isEnabled(), active};
+                        d->isEnabled(), active, {}};
+                if (auto* box = qobject_cast<QMessageBox*>(d)) {
+                    // In the dialogs' font, with plain buttons, as the program's own dialogs.
+                    seen.box = box->windowTitle() + "|" + box->text() + "|" +
+                               (box->font() == QtHost::DialogFont() ? "" : "other font|");
+                    for (QAbstractButton* b : box->buttons())
+                        seen.box += b->text().remove(QChar('&')) + (b->icon().isNull() ? "" : "+icon") +
+                                    (b == box->defaultButton() ? "* " : " ");
+                }
                 d->reject();
             });
         };
         std::filesystem::remove(m_prefix->missions() + "/Results.txt");
+        // The caption of a box is the executable's name (Sortilex's own is "Sortilex").
+        const QString app = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
         const struct {
             const char* what;
             std::function<void()> open;
+            QString box;
         } rows[] = {
-            {"message box", [this] { m_dlg->ShowMessageBox("Over the main window"); }},
+            {"message box", [this] { m_dlg->ShowMessageBox("Start?", nullptr, ui::MbYesNo); },
+             app + "|Start?|Yes* No "},
             {"file dialog",
-             [this] { QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton); }},
-            {"about box", [this] { m_dlg->DispatchSysCommand(IDM_ABOUTBOX, 0); }},
+             [this] { QTest::mouseClick(Ctl<QPushButton>(IDC_CUSTOM_MISSIONS), Qt::LeftButton); },
+             {}},
+            {"about box", [this] { m_dlg->DispatchSysCommand(IDM_ABOUTBOX, 0); }, {}},
             // The results window ends before it shows: its box belongs to the main window.
             {"no results file",
              [] {
                  CResultsDlg missing;
                  missing.m_strGameDir = "C:\\Games\\Vantorra";
-                 missing.DoModal();
-             }},
+                 QCOMPARE(missing.DoModal(), ui::IdOk);
+             },
+             app + "|Results file cannot be located|OK "},
         };
         for (const auto& row : rows) {
             Seen seen;
@@ -504,6 +481,7 @@ class QtWindowTest : public QObject {
             row.open();
             QVERIFY2(seen.parent == m_wnd, row.what);
             QVERIFY2(!seen.ownerEnabled && seen.enabled && seen.active, row.what);
+            QCOMPARE(seen.box, row.box);
             // Closed: the main window takes input again and is the active one.
             QVERIFY2(m_wnd->isEnabled(), row.what);
             QTRY_VERIFY2(QApplication::activeWindow() == m_wnd, row.what);
@@ -515,22 +493,6 @@ class QtWindowTest : public QObject {
         CAboutDlg().ShowMessageBox("Vantorra not detected on your machine");
         QVERIFY(seen.parent == nullptr);
         QVERIFY(seen.enabled && seen.active);
-    }
-
-    void messageBoxesLookLikeTheDialogs() {
-        QFont font;
-        QStringList buttons;
-        WhenShown<QMessageBox>(this, [&font, &buttons](QMessageBox* box) {
-            font = box->font();
-            for (QAbstractButton* b : box->buttons())
-                buttons << b->text().remove(QChar('&')) + (b->icon().isNull() ? "" : "+icon") +
-                               (b == box->defaultButton() ? "*" : "");
-            box->button(QMessageBox::No)->click();
-        });
-        QCOMPARE(m_dlg->ShowMessageBox("Start?", nullptr, ui::MbYesNo), ui::IdNo);
-        QCOMPARE(font, QtHost::DialogFont());
-        buttons.sort();
-        QCOMPARE(buttons, (QStringList{"No", "Yes*"}));
     }
 
     void everyControlHasAnAccessibleName() {
@@ -570,15 +532,6 @@ class QtWindowTest : public QObject {
             QCOMPARE(names.value(it.key()), it.value());
     }
 
-    void escapeAndCloseBoxCancel() {
-        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Escape);
-        QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), ui::IdCancel);
-        Open();
-        m_wnd->close();
-        QVERIFY(m_dlg->HasEnded());
-        QCOMPARE(m_dlg->Result(), ui::IdCancel);
-    }
 };
 
 namespace {
