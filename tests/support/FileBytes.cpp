@@ -34,4 +34,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
+std::string Mission(const std::string& briefing, const std::string& callsign) {
+    return ".MissionSummary\r\n" + briefing +
+           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  " + callsign +
+           "\r\n\t.MPCallsign  " + callsign + "\r\n";
+}
+
 }  // namespace sxtest

@@ -13,5 +13,7 @@ std::string ReadFile(const std::string& path);
 // be read.
 std::vector<std::string> ListDir(const std::string& path);
 std::vector<std::string> Split(const std::string& text, char separator);
+// A mission file with a one-line briefing and a player record.
+std::string Mission(const std::string& briefing, const std::string& callsign);
 
 }  // namespace sxtest

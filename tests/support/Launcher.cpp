@@ -5,13 +5,6 @@
 
 namespace sxtest {
 
-std::string Mission(const std::string& briefing, const std::string& callsign) {
-    return ".MissionSummary\r\n" + briefing +
-           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n"
-           "\t.Callsign  " +
-           callsign + "\r\n\t.MPCallsign  " + callsign + "\r\n";
-}
-
 Launcher::Launcher(const std::string& registryValues) : prefix(registryValues) {}
 
 sx::FakeWindow& Launcher::Open() {

@@ -17,8 +17,6 @@
 
 namespace sxtest {
 
-// A mission file with a one-line briefing and a player record.
-std::string Mission(const std::string& briefing, const std::string& callsign);
 
 struct Launcher {
     // The prefix's registry holds registryValues for the game's key ("" for no key).

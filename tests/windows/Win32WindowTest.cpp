@@ -57,12 +57,6 @@ void WhenShown(const std::wstring& caption, std::function<void(HWND)> act) {
     g_pending.push_back({caption, std::move(act)});
 }
 
-std::string Mission(const std::string& briefing, const std::string& callsign) {
-    return ".MissionSummary\r\n" + briefing +
-           "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  " + callsign +
-           "\r\n\t.MPCallsign  " + callsign + "\r\n";
-}
-
 class Win32Window : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -198,27 +192,18 @@ TEST_F(Win32Window, ClicksSelectionAndTyping) {
     EXPECT_EQ(dlg.Result(), ui::IdOk);
 }
 
-TEST_F(Win32Window, TheFileDialogStartsWithThePattern) {
-    std::wstring name;
-    WhenShown(L"Open", [&name](HWND box) {
-        name = ItemText(box, 0x47C);  // the file name box
-        ::SendMessageW(box, WM_COMMAND, IDCANCEL, 0);
-    });
-    Click(IDC_CUSTOM_MISSIONS);
-    EXPECT_EQ(name, L"*.mis");
-    EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_CHECKED);
-}
-
 TEST_F(Win32Window, EveryModalWindowBelongsToTheTopmostVisibleWindow) {
     struct Seen {
         HWND owner = nullptr;
         bool mainEnabled = true, foreground = false, toolWindow = true;
+        std::wstring name;  // the file dialog's name box
     };
     const auto watch = [this](const std::wstring& caption, Seen& seen) {
         WhenShown(caption, [this, &seen](HWND w) {
             seen = {::GetWindow(w, GW_OWNER), ::IsWindowEnabled(main) != 0,
                     ::GetForegroundWindow() == w,
-                    (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0};
+                    (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0,
+                    ItemText(w, 0x47C)};
             ::PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
         });
     };
@@ -251,6 +236,11 @@ TEST_F(Win32Window, EveryModalWindowBelongsToTheTopmostVisibleWindow) {
         // Closed: the main window takes input again and is the active one.
         EXPECT_TRUE(::IsWindowEnabled(main));
         EXPECT_EQ(::GetActiveWindow(), main);
+        // The file dialog's name box starts with the pattern; cancelled, the list stays.
+        if (row.caption == L"Open") {
+            EXPECT_EQ(seen.name, L"*.mis");
+            EXPECT_EQ(::IsDlgButtonChecked(main, IDC_SINGLE_MISSIONS), BST_CHECKED);
+        }
     }
     // Before the main window shows, a box has no owner: a window of its own in the task bar,
     // in front.
@@ -296,9 +286,18 @@ TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {
         question == L"Total Mission Time : 00:00:02\nWould you like to view the results table ?" ||
         question == L"Total Mission Time : 00:00:03\nWould you like to view the results table ?");
     EXPECT_EQ(counts, (std::vector<std::wstring>{L"7", L"2", L"0", L"0"}));
-    const std::vector<std::string> lines = Split(ReadFile(logs / "game.log"), '\n');
+    // The game ran in its folder with exactly the command line of the game's table; alone, it
+    // gets its name and nothing else.
+    std::vector<std::string> lines = Split(ReadFile(logs / "game.log"), '\n');
     ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Split(lines[0], '\t').at(0), game.game());
     EXPECT_EQ(lines[1], "command line\tvnt.exe -m \"" + game.missions() + "\\Alpha 1.mis\"");
+    std::filesystem::remove(logs / "game.log");
+    Click(IDC_LAUNCH_GAME);
+    for (int i = 0; i < 100 && Split(ReadFile(logs / "game.log"), '\n').size() < 2; ++i) ::Sleep(50);
+    lines = Split(ReadFile(logs / "game.log"), '\n');
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "command line\tvnt.exe");
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class TempFolder {
 };
 
 using sxtest::ListDir;
+using sxtest::Mission;
 using sxtest::ReadFile;
 using sxtest::Split;
 using sxtest::WriteFile;
