@@ -6,11 +6,21 @@
 #include <array>
 
 #include "app/AboutDlg.h"
+#include "launch/Launch.h"
 #include "resources/Resources.h"
 #include "ui/DataExchange.h"
 
 using namespace sx;
 using namespace sx::ui;
+
+namespace {
+constexpr const char* kInstallationMenu = "Game installation";
+constexpr size_t kMaxInstallations = 32;
+// The window-menu command of an installation: ids whose low four bits are the platform's.
+unsigned InstallationCommand(size_t index) {
+    return IDM_INSTALLATION_FIRST + static_cast<unsigned>(index) * 0x10;
+}
+}  // namespace
 
 CLauncherDlg::CLauncherDlg(CDialog* parent)
     : CDialog(IDD_LAUNCHER_DIALOG, parent), m_hIcon(LoadIconResource(IDR_MAINFRAME)) {}
@@ -44,18 +54,33 @@ std::span<const EventEntry> CLauncherDlg::GetEventTable() const {
 bool CLauncherDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    // The about entry of the window menu.
     if (IDialogWindow* wnd = GetWindow()) {
+        wnd->SetIcon(m_hIcon, true);
+        wnd->SetIcon(m_hIcon, false);
+    }
+    LocateGame();
+    // The window menu: the game's installations to choose from, where there are two or more
+    // (the one found first is in use), then the about entry.
+    m_installations.clear();
+    for (os::GameInstallation& g : os::GameInstallations(kGameKey, kGameExecutable))
+        if (g.refused.empty() && m_installations.size() < kMaxInstallations)
+            m_installations.push_back(std::move(g));
+    if (IDialogWindow* wnd = GetWindow()) {
+        if (m_installations.size() >= 2) {
+            std::vector<MenuEntry> entries;
+            for (size_t i = 0; i < m_installations.size(); ++i)
+                entries.push_back({InstallationCommand(i),
+                                   m_installations[i].tool + ": " + m_installations[i].prefix,
+                                   m_installations[i].current});
+            wnd->AppendSubmenu(kInstallationMenu, entries);
+        }
         const std::string about = LoadResString(IDS_ABOUTBOX);
         if (!about.empty()) {
             wnd->AppendMenuEntry(0, std::string());
             wnd->AppendMenuEntry(IDM_ABOUTBOX, about);
         }
-        wnd->SetIcon(m_hIcon, true);
-        wnd->SetIcon(m_hIcon, false);
     }
 
-    LocateGame();
     m_strCustomDir = m_strGameDir;
     m_bReselect = 0;
     m_nCategory = kSingleMissions;
@@ -69,6 +94,17 @@ void CLauncherDlg::OnSysCommand(unsigned id, std::intptr_t param) {
     if ((id & SysCommandMask) == IDM_ABOUTBOX) {
         CAboutDlg about;
         about.DoModal();
+        return;
+    }
+    for (size_t i = 0; i < m_installations.size(); ++i) {
+        if ((id & SysCommandMask) != InstallationCommand(i)) continue;
+        // Another installation: Sortilex starts again on it, and this run ends. Nothing is
+        // kept: the next start takes the newest again.
+        if (m_installations[i].current) return;
+        if (os::RestartWithPrefix(m_installations[i].prefix))
+            EndDialog(IdCancel);
+        else
+            ShowMessageBox("Sortilex could not be started again on that installation.");
         return;
     }
     CDialog::OnSysCommand(id, param);

@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "catalogue/Catalogue.h"
 #include "missionfile/MissionFile.h"
+#include "os/Process.h"
 #include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 #include "ui/ListBox.h"
@@ -63,10 +65,14 @@ class CLauncherDlg : public sx::ui::CDialog {
   private:
     // What the last briefing read learnt of the callsign, for the callsign read after it.
     sx::CallsignHandOver m_callsignHandOver;
+    // The game's installations the window menu offers (Linux: the prefixes that hold it).
+    std::vector<sx::os::GameInstallation> m_installations;
 };
 
 class CLauncherApp : public sx::ui::CWinApp {
   public:
     CLauncherApp();
     bool InitInstance() override;
+    // --prefix DIR, --list-installations, --help, --version (see CommandLine.cpp).
+    std::optional<int> CommandLine(int argc, char** argv) override;
 };

@@ -11,10 +11,11 @@ using namespace sx;
 using namespace sx::ui;
 
 namespace {
-// Asks before the game starts where starting it could harm a prefix another tool manages.
+// Asks before the game starts where starting it could harm a prefix another tool manages; No,
+// the default, starts nothing.
 bool MayStart(CDialog& dlg, const std::string& gameDir) {
     const std::optional<std::string> question = StartQuestion(gameDir);
-    return !question || dlg.ShowMessageBox(*question, nullptr, MbYesNo) == IdYes;
+    return !question || dlg.ShowMessageBox(*question, nullptr, MbYesNo | MbDefaultSecond) == IdYes;
 }
 }  // namespace
 

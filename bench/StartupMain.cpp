@@ -9,7 +9,7 @@
 #include "ui/Dialog.h"
 
 int main(int argc, char** argv) {
-    sx::os::InitializeProcess(1, argv, "Sortilex", "");
+    sx::os::InitializeProcess(1, argv);
     QApplication app(argc, argv);
     sx::qt::QtHost host;
     sx::ui::SetHost(&host);

@@ -41,12 +41,12 @@ std::string CannotStartMessage(const os::StartResult& r) {
 }
 
 std::optional<std::string> StartQuestion(const std::string& gameDir) {
-    const std::optional<std::string> tool = os::ToolWithoutWine(gameDir, kGameExecutable);
-    if (!tool) return std::nullopt;
-    return "The game's Wine prefix was made by " + *tool +
-           ", which records no Wine for it.\nStart Vantorra with the system's Wine? Another "
-           "version of Wine may upgrade\nthe prefix, and " +
-           *tool + " may then no longer run it.";
+    const std::optional<os::WineSubstitution> s = os::SubstituteWine(gameDir, kGameExecutable);
+    if (!s) return std::nullopt;
+    return s->tool + " made this game's prefix for " + s->recorded +
+           ", which is not installed.\nStart the game with " + s->instead +
+           " instead?\nAnother Wine may upgrade the prefix so that " + s->tool +
+           " can no longer use it.";
 }
 
 os::StartResult StartGameAlone(const std::string& gameDir) {

@@ -29,9 +29,9 @@ std::string FormatMissionTime(int64_t seconds);
 // Why the game did not start, in the user's words.
 std::string CannotStartMessage(const os::StartResult& result);
 
-// The question to ask before the game starts, when it would run under the system's Wine in a
-// prefix another tool made and manages (which records no Wine for it); nothing otherwise. The
-// user's No starts nothing.
+// The question to ask before the game starts, when the Wine the tool that made its prefix
+// records is not installed (or not named) and another Wine would start it; nothing otherwise.
+// No is the default answer, and starts nothing.
 std::optional<std::string> StartQuestion(const std::string& gameDir);
 
 // Starts the game on its own from the game folder; returns at once.

@@ -15,6 +15,10 @@ std::function<std::string()>& TempNameSource() {
     static std::function<std::string()> source;
     return source;
 }
+OwnerHook& Owners() {
+    static OwnerHook hook;
+    return hook;
+}
 }  // namespace
 
 const char* FileOpName(FileOp op) {
@@ -53,11 +57,19 @@ void SetTempNameSource(std::function<std::string()> source) {
     TempNameSource() = std::move(source);
 }
 
+void SetOwnerHook(OwnerHook hook) {
+    Owners() = std::move(hook);
+}
+
 namespace backend {
 
 std::error_code AskFaultHook(FileOp op, const std::string& path) {
     const FaultHook& hook = Hook();
     return hook ? hook(op, path) : std::error_code();
+}
+
+std::optional<PathOwner> AskOwnerHook(const std::string& path) {
+    return Owners() ? Owners()(path) : std::nullopt;
 }
 
 std::string TempName() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -14,6 +15,9 @@ namespace sx::os::backend {
 // The fault seam's answer for a step: an error makes the step fail without touching the file
 // system.
 std::error_code AskFaultHook(FileOp op, const std::string& path);
+
+// The owner hook's answer for a path; nothing when the file system is to answer.
+std::optional<PathOwner> AskOwnerHook(const std::string& path);
 
 // A fresh name for a temporary file: "SXTempMission-<8 hex digits>.tmp", or what a test's
 // source gives. The extension is not ".mis" and does not begin with "mis", so that neither the

@@ -38,6 +38,17 @@ void SetFaultHook(FaultHook hook);
 // Where the names of temporary files come from (tests make them collide); null: random names.
 void SetTempNameSource(std::function<std::string()> source);
 
+// Who owns a path and who may change it, as the program sees it before it trusts what lies
+// there (a Wine prefix, the folder of a program it would start). Tests answer for the paths of
+// their choice; nothing: the file system answers.
+struct PathOwner {
+    uint32_t uid = 0;
+    uint32_t gid = 0;
+    uint32_t mode = 0;  // type and permission bits
+};
+using OwnerHook = std::function<std::optional<PathOwner>(const std::string& path)>;
+void SetOwnerHook(OwnerHook hook);
+
 // ---- Reading ----------------------------------------------------------------------------------
 
 // What tells one version of a file from another: equal values name the same file, unchanged

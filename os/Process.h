@@ -55,24 +55,46 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
                          const std::vector<ProgramArgument>& args,
                          RunningProgram* waitable = nullptr);
 
-// What the program does after InitializeProcess: go on, or end at once with exitCode (after
-// --help, --version, or an option it does not know, whose text InitializeProcess printed).
-struct StartOutcome {
-    bool run = true;
-    int exitCode = 0;
-};
-
 // Settles, once at start and before the current folder changes, what the program's start
-// decides: on Linux, the command line (--prefix DIR, --help, --version) and a relative
-// WINEPREFIX; on Windows, where no argument is read, that no library is ever loaded from the
-// current folder.
-StartOutcome InitializeProcess(int argc, char** argv, std::string_view name,
-                               std::string_view version);
+// decides: on Linux, a relative WINEPREFIX made absolute, and the command line and folder the
+// program was started with, for a start again (RestartWithPrefix); on Windows, where no argument
+// is read, that no library is ever loaded from the current folder.
+void InitializeProcess(int argc, char** argv);
 
-// The tool that made the Wine prefix the program of folder would run in, when that tool is not
-// plain Wine and records no Wine for the prefix: the system's Wine would run there, and could
-// upgrade a prefix the tool manages. Nothing in every other case (and on Windows).
-std::optional<std::string> ToolWithoutWine(const std::string& folder, const std::string& exeName);
+// ---- The game's installations (Linux: the Wine prefixes that hold it) -----------------------
+
+// Names the Wine prefix for the rest of the run (--prefix DIR).
+void NamePrefix(const std::string& prefix);
+// The places the prefixes are looked for, one line each, for the user; none on Windows.
+std::vector<std::string> InstallationPlaces();
+
+struct GameInstallation {
+    std::string tool;     // the tool that made it
+    std::string prefix;   // its folder
+    std::string gameDir;  // the game's folder there, as its registry names it
+    // What starts the game there (the environment it adds, the program, its arguments up to
+    // exeName); empty when the user is asked first.
+    std::string command;
+    std::string refused;  // why it may not be used; empty when it may
+    bool current = false;  // the one this run uses
+};
+// Every installation of the game the registry key names, the one used last first; searched once
+// a run. What a bound made the search pass over is told in passedOver, in the user's words.
+std::vector<GameInstallation> GameInstallations(const std::string& key, const std::string& exeName,
+                                                std::vector<std::string>* passedOver = nullptr);
+// Starts this program again on another prefix (its other arguments kept, from the folder it was
+// started in), on its own; false when it could not be started.
+bool RestartWithPrefix(const std::string& prefix);
+
+// The Wine the prefix's tool records but that is not installed, or that the tool does not name:
+// the program of folder would then start under another, which could upgrade the prefix so that
+// the tool can no longer use it. Nothing in every other case (and on Windows).
+struct WineSubstitution {
+    std::string tool;      // the tool that made the prefix
+    std::string recorded;  // the Wine it records
+    std::string instead;   // the Wine that would start the program
+};
+std::optional<WineSubstitution> SubstituteWine(const std::string& folder, const std::string& exeName);
 
 // Milliseconds on a clock that never goes back.
 int64_t MonotonicMilliseconds();

@@ -14,6 +14,8 @@ inline constexpr int IDD_RESULTS_DIALOG = 133;
 
 // Window-menu command of the about entry.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+// The window menu's installations of the game: this and the next 31 commands, 0x10 apart.
+inline constexpr unsigned IDM_INSTALLATION_FIRST = 0x0100;
 
 // Main window.
 inline constexpr int IDC_MISSION_LIST = 1000;

@@ -368,7 +368,7 @@ TEST(HostileInput, RelativePrefix) {
     Env relative("WINEPREFIX", root.filename().string());
     char program[] = "Sortilex";
     char* argv[] = {program, nullptr};
-    ASSERT_TRUE(os::InitializeProcess(1, argv, "Sortilex", "").run);
+    os::InitializeProcess(1, argv);
     ASSERT_EQ(::chdir("/"), 0);
     FakeWindow& w = l.Open();
     EXPECT_TRUE(NoMessage(l.host));

@@ -12,9 +12,10 @@ inline constexpr int IdCancel = 2;
 inline constexpr int IdYes = 6;
 inline constexpr int IdNo = 7;
 
-// Message-box buttons.
+// Message-box buttons, and which one is the default (the first, unless the second is asked for).
 inline constexpr unsigned MbOk = 0x0;
 inline constexpr unsigned MbYesNo = 0x4;
+inline constexpr unsigned MbDefaultSecond = 0x100;
 
 // Window-menu commands the platform handles itself. The low four bits of a window-menu command
 // are the platform's own.

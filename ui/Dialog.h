@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -134,6 +135,9 @@ class CWinApp {
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
     virtual bool InitInstance() { return false; }
+    // Reads the command line, where a platform gives the program one, before the window system
+    // starts: the process's exit code when the program is to end at once, nothing to go on.
+    virtual std::optional<int> CommandLine(int, char**) { return std::nullopt; }
     CDialog* m_pMainWnd = nullptr;
 };
 

@@ -41,6 +41,13 @@ class IPaintContext {
     virtual void DrawIcon(int x, int y, IconHandle icon) = 0;
 };
 
+// An entry of a menu: a command (its id and text, checked or not); an empty text is a separator.
+struct MenuEntry {
+    unsigned id = 0;
+    std::string text;
+    bool checked = false;
+};
+
 // The window of a dialog, as a host created it. Control ids are those of the template.
 //
 // Every modal window of a host (a dialog shown modally, a message box, the file dialog) keeps its
@@ -78,6 +85,8 @@ class IDialogWindow {
     // Adds an entry to the window menu (or the host's stand-in for it); an empty text adds a
     // separator. Returns false when the window has no such menu.
     virtual bool AppendMenuEntry(unsigned id, const std::string& text) = 0;
+    // Adds a submenu of entries there; choosing one is the window-menu command of its id.
+    virtual bool AppendSubmenu(const std::string& text, const std::vector<MenuEntry>& entries) = 0;
     // The window system's own handling of a window-menu command (minimize, move, ...).
     virtual void PlatformSysCommand(unsigned id, std::intptr_t param) = 0;
 

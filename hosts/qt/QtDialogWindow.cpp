@@ -385,7 +385,12 @@ void QtDialogWindow::SetIcon(ui::IconHandle icon, bool) {
 }
 
 bool QtDialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
-    m_menu.append({id, DecodeForDisplay(text)});
+    m_menu.append(MenuItem{{id, text, false}, {}});
+    return true;
+}
+
+bool QtDialogWindow::AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) {
+    m_menu.append(MenuItem{{0, text, false}, entries});
     return true;
 }
 
@@ -402,13 +407,25 @@ void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
                        [this] { m_dlg.DispatchSysCommand(ui::SysMinimize, 0); });
     menu.addAction(QStringLiteral("&Close"), this,
                    [this] { m_dlg.DispatchSysCommand(ui::SysClose, 0); });
-    for (const auto& [id, text] : m_menu) {
-        if (text.isEmpty()) {
-            menu.addSeparator();
-        } else {
-            const unsigned cmd = id;
-            menu.addAction(text, this, [this, cmd] { m_dlg.DispatchSysCommand(cmd, 0); });
+    const auto add = [this](QMenu& to, const ui::MenuEntry& e) {
+        if (e.text.empty()) {
+            to.addSeparator();
+            return;
         }
+        const unsigned cmd = e.id;
+        // Texts of the program (Windows-1252) or names of the file system (UTF-8).
+        QAction* a = to.addAction(ForList(e.text), this,
+                                  [this, cmd] { m_dlg.DispatchSysCommand(cmd, 0); });
+        a->setCheckable(e.checked);
+        a->setChecked(e.checked);
+    };
+    for (const MenuItem& item : m_menu) {
+        if (item.submenu.empty()) {
+            add(menu, item.entry);
+            continue;
+        }
+        QMenu* sub = menu.addMenu(ForList(item.entry.text));
+        for (const ui::MenuEntry& e : item.submenu) add(*sub, e);
     }
     menu.exec(globalPos);
 }

@@ -42,6 +42,7 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     int ListCurSel(int id) const override;
     void SetIcon(ui::IconHandle icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
+    bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
     bool IsMinimized() const override { return isMinimized(); }
     // X11 and Wayland draw minimized windows themselves.
@@ -49,8 +50,6 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     void DefaultPaint() override {}
 
     QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
-    // The stand-in for the window menu: a separator is an entry with an empty text.
-    const QList<QPair<unsigned, QString>>& MenuEntries() const { return m_menu; }
     // Shows the window menu's entries as a context menu at a global position.
     void ShowWindowMenu(const QPoint& globalPos);
 
@@ -70,7 +69,12 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
 
     ui::CDialog& m_dlg;
     QHash<int, QWidget*> m_controls;
-    QList<QPair<unsigned, QString>> m_menu;
+    // The stand-in for the window menu: an entry, or a submenu of entries.
+    struct MenuItem {
+        ui::MenuEntry entry;
+        std::vector<ui::MenuEntry> submenu;
+    };
+    QList<MenuItem> m_menu;
     QButtonGroup* m_radioGroup = nullptr;
     bool m_programmatic = false;
     bool m_disabledOwner = false;

@@ -205,7 +205,7 @@ int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
     box.setIcon(QMessageBox::NoIcon);
     if ((type & 0xF) == ui::MbYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton((type & ui::MbDefaultSecond) ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);

@@ -9,9 +9,10 @@
 #include "version/Version.h"
 
 int main(int argc, char** argv) {
-    // Before the window system: --help and --version need no display.
-    const sx::os::StartOutcome start = sx::os::InitializeProcess(argc, argv, "Sortilex", sx::kVersion);
-    if (!start.run) return start.exitCode;
+    // Before the window system: what the command line asks for needs no display.
+    sx::os::InitializeProcess(argc, argv);
+    if (sx::ui::CWinApp* winApp = sx::ui::AfxGetApp())
+        if (const std::optional<int> exitCode = winApp->CommandLine(argc, argv)) return *exitCode;
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     sx::qt::QtHost host;

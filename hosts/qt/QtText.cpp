@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hosts/qt/QtText.h"
 
-#include <QStringDecoder>
 
 #include "base/Text.h"
 
@@ -15,10 +14,19 @@ bool IsAscii(const std::string& s) {
     return true;
 }
 
+// Well-formed UTF-8: no stray continuation byte, no overlong form, nothing past U+10FFFF.
 bool IsValidUtf8(const std::string& s) {
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)dec.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-    return !dec.hasError();
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (len == 0 || i + len > s.size() || (len == 2 && c < 0xC2) || (len == 4 && c > 0xF4)) return false;
+        for (size_t k = 1; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        const auto c1 = static_cast<unsigned char>(len > 1 ? s[i + 1] : 0);
+        if ((c == 0xE0 && c1 < 0xA0) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F)) return false;
+        i += len;
+    }
+    return true;
 }
 
 }  // namespace

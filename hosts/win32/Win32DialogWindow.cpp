@@ -244,6 +244,20 @@ bool Win32DialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
     return ::AppendMenuW(menu, MF_STRING, id, Widen(text).c_str()) != 0;
 }
 
+bool Win32DialogWindow::AppendSubmenu(const std::string& text,
+                                      const std::vector<ui::MenuEntry>& entries) {
+    HMENU menu = ::GetSystemMenu(m_hwnd, FALSE);
+    HMENU sub = ::CreatePopupMenu();
+    if (menu == nullptr || sub == nullptr) return false;
+    for (const ui::MenuEntry& e : entries) {
+        if (e.text.empty())
+            ::AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
+        else
+            ::AppendMenuW(sub, MF_STRING | (e.checked ? MF_CHECKED : 0), e.id, Widen(e.text).c_str());
+    }
+    return ::AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), Widen(text).c_str()) != 0;
+}
+
 void Win32DialogWindow::PlatformSysCommand(unsigned id, std::intptr_t param) {
     ::DefWindowProcW(m_hwnd, WM_SYSCOMMAND, id, param);
 }

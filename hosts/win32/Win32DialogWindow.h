@@ -44,6 +44,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     int ListCurSel(int id) const override;
     void SetIcon(ui::IconHandle icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
+    bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
     bool IsMinimized() const override;
     std::unique_ptr<ui::IPaintContext> BeginPaint() override;

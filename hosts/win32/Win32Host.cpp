@@ -66,6 +66,7 @@ void Win32Host::RunUntil(const std::function<bool()>& done) {
 int Win32Host::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                               const std::string& caption, unsigned type) {
     UINT style = (type & 0xF) == ui::MbYesNo ? MB_YESNO : MB_OK;
+    if (type & ui::MbDefaultSecond) style |= MB_DEFBUTTON2;
     // Over its owner, which the box disables while it shows; without one, a window of its own
     // that comes to the front.
     HWND hwnd = HandleOf(owner);

@@ -6,7 +6,7 @@
 #include "os/Process.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    sx::os::InitializeProcess(0, nullptr, "Sortilex", "");
+    sx::os::InitializeProcess(0, nullptr);
     sx::win32::Win32Host host;
     sx::ui::SetHost(&host);
     if (sx::ui::CWinApp* app = sx::ui::AfxGetApp()) app->InitInstance();

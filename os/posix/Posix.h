@@ -15,5 +15,7 @@ std::string Dirname(const std::string& path);
 std::string Basename(const std::string& path);
 // The path with every link resolved; empty when it cannot be resolved.
 std::string RealPath(const std::string& path);
+// A relative path joined to the current folder.
+std::string Absolute(const std::string& path);
 
 }  // namespace sx::os::posix

@@ -40,6 +40,12 @@ std::string RealPath(const std::string& p) {
     return buf;
 }
 
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
 }  // namespace posix
 
 struct InputFile::Impl {

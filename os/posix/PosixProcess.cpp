@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "base/Text.h"
 #include "os/Paths.h"
+#include "os/posix/Posix.h"
 #include "os/Process.h"
 #include "os/wine/Wine.h"
 
@@ -220,16 +222,28 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
     if (wine::IsWindowsExecutable(exePath)) {
-        program = wine::RunnerForPrefix().wine;
-        if (program.empty()) {
+        // As the prefix's tool starts it, on the game's own name in the game's folder.
+        const wine::Runner runner = wine::RunnerForPrefix();
+        if (!runner.refused.empty()) {
+            result.failure = StartFailure::Failed;
+            result.message = runner.refused;
+            return result;
+        }
+        if (runner.start.argv.empty()) {
             result.failure = StartFailure::NoWine;
             return result;
         }
-        // Wine runs the game in the prefix the registry was read from, on the game's own name
-        // in the game's folder.
-        std::erase_if(env, [](const std::string& v) { return v.rfind("WINEPREFIX=", 0) == 0; });
-        env.push_back("WINEPREFIX=" + wine::Prefix());
-        argv = {program, found};
+        program = runner.start.argv[0];
+        argv = runner.start.argv;
+        argv.push_back(found);
+        // The tool's own settings win over the caller's; a prefix of another run never leaks in.
+        std::erase_if(env, [&runner](const std::string& v) {
+            if (v.rfind("WINEPREFIX=", 0) == 0) return true;
+            for (const std::string& set : runner.start.env)
+                if (v.compare(0, set.find('=') + 1, set, 0, set.find('=') + 1) == 0) return true;
+            return false;
+        });
+        env.insert(env.end(), runner.start.env.begin(), runner.start.env.end());
     } else {
         if (::access(exePath.c_str(), X_OK) != 0) {
             result.failure = StartFailure::Failed;
@@ -252,12 +266,47 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     return result;
 }
 
-std::optional<std::string> ToolWithoutWine(const std::string& folder, const std::string& exeName) {
+std::optional<WineSubstitution> SubstituteWine(const std::string& folder, const std::string& exeName) {
     const FoundProgram exe = FindProgram(folder, exeName);
     if (exe.name.empty() || !wine::IsWindowsExecutable(exe.Path())) return std::nullopt;
     const wine::Runner runner = wine::RunnerForPrefix();
-    if (runner.unrecordedTool.empty() || runner.wine.empty()) return std::nullopt;
-    return runner.unrecordedTool;
+    if (!runner.asks || !runner.refused.empty()) return std::nullopt;
+    return WineSubstitution{runner.asks->tool, runner.asks->recorded, runner.asks->instead};
+}
+
+namespace {
+std::vector<std::string> g_arguments;  // the command line the program was started with
+std::string g_startFolder;
+}  // namespace
+
+void InitializeProcess(int argc, char** argv) {
+    // A relative WINEPREFIX names a folder beside the one Sortilex was started in; the program
+    // changes its current folder as it works, so the prefix is made absolute now.
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0')
+        ::setenv("WINEPREFIX", posix::Absolute(prefix).c_str(), 1);
+    if (argv != nullptr) g_arguments.assign(argv, argv + argc);
+    g_startFolder = posix::Absolute(".");
+}
+
+void NamePrefix(const std::string& prefix) {
+    wine::UsePrefix(posix::Absolute(prefix));
+}
+
+bool RestartWithPrefix(const std::string& prefix) {
+    if (g_arguments.empty()) return false;
+    std::vector<std::string> argv = {g_arguments[0]};
+    for (size_t i = 1; i < g_arguments.size(); ++i) {
+        if (g_arguments[i] == "--prefix") {
+            ++i;
+            continue;
+        }
+        if (g_arguments[i].rfind("--prefix=", 0) != 0) argv.push_back(g_arguments[i]);
+    }
+    argv.push_back("--prefix");
+    argv.push_back(posix::Absolute(prefix));
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
+    return Spawn("/proc/self/exe", g_startFolder, argv, env, nullptr) == 0;
 }
 
 int64_t MonotonicMilliseconds() {

@@ -74,13 +74,28 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
     return result;
 }
 
-StartOutcome InitializeProcess(int, char**, std::string_view, std::string_view) {
+void InitializeProcess(int, char**) {
     // The current folder is often a downloaded mission pack: no library is ever loaded from it.
     ::SetDllDirectoryA("");
+}
+
+// Windows has one registry and runs the game itself: one installation, nothing to choose.
+void NamePrefix(const std::string&) {}
+
+std::vector<std::string> InstallationPlaces() {
     return {};
 }
 
-std::optional<std::string> ToolWithoutWine(const std::string&, const std::string&) {
+std::vector<GameInstallation> GameInstallations(const std::string&, const std::string&,
+                                                std::vector<std::string>*) {
+    return {};
+}
+
+bool RestartWithPrefix(const std::string&) {
+    return false;
+}
+
+std::optional<WineSubstitution> SubstituteWine(const std::string&, const std::string&) {
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Finding the Wine prefix the game lives in, among the prefixes the usual tools make, and the
-// Wine each of them runs under.
+// Finding the Wine prefixes the game lives in, among those the usual tools make: the order (the
+// prefix used last first), the trust rules, and the choice. What each tool's files say is read
+// by the readers of Tools.h.
 #pragma once
 
 #include <optional>
@@ -8,35 +9,38 @@
 #include <string_view>
 #include <vector>
 
+#include "os/wine/Tools.h"
+
 namespace sx::os::wine {
 
-// A prefix, the tool that made it, and the Wine that tool records for it.
-struct PrefixCandidate {
-    std::string path;
-    std::string tool;          // "Wine", "winetricks", "Lutris", "Bottles", "Steam", ...
-    std::string wine;          // the wine program the tool records; empty: none
-    bool systemWine = false;   // the tool records the system's Wine itself
-    long long modified = 0;    // when its system.reg last changed (nanoseconds)
-
-    // True for a prefix that plain Wine (or winetricks, which uses the system's Wine) made.
-    bool PlainWine() const { return tool == "Wine" || tool == "winetricks"; }
-};
-
-// Where the tools keep their settings: the home folder and the XDG folders.
-struct SearchRoots {
-    std::string home, configHome, dataHome;
-};
 SearchRoots RootsFromEnvironment();
 
-// Every prefix the tools' settings name (and ~/.wine), that exists, newest system.reg first.
-std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots);
+// Every prefix the tools' settings name (and ~/.wine) that exists, each folder once, newest
+// system.reg first (a time in the future counts as now). One the trust rules refuse carries its
+// reason: it belongs to another user (Wine itself would refuse it), or a program its tool would
+// start lies where another user can change it.
+std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport& report);
 
-// The first of those whose registry holds the key (either registry view); only the registry's
-// section headers are read. Nothing when none does.
-std::optional<PrefixCandidate> FindGamePrefix(const SearchRoots& roots, std::string_view key);
+// Those of them whose registry holds the key (either registry view), in the same order; only the
+// registry's section headers are read.
+std::vector<PrefixCandidate> HoldingKey(const std::vector<PrefixCandidate>& prefixes,
+                                        std::string_view key);
 
-// The candidate a prefix is, by its real path; a prefix no tool names is plain Wine's.
-PrefixCandidate DescribePrefix(const SearchRoots& roots, const std::string& prefix);
+// The candidate a prefix is among those found, by its real path; a prefix no tool names is
+// plain Wine's, under the system's Wine.
+PrefixCandidate DescribePrefix(const std::vector<PrefixCandidate>& found, const std::string& prefix);
+
+// Why a program folder (and its bin, lib, lib64 and share/wine), or a folder above it, may be
+// changed by a user other than this one and root; empty when none can. Group write is allowed
+// for this user's own private group, and a sticky folder above the program's folder, whose
+// entries only their owners may rename, is allowed too.
+std::string Untrusted(const std::string& programFolder);
+// Why a prefix may not be used: it belongs to another user. Empty when it may.
+std::string ForeignPrefix(const std::string& prefix);
+
+// The game's folder in a prefix, as its registry's key names it ("Path", else the unnamed
+// value); empty when it names none.
+std::string GameFolderIn(const std::string& prefix, std::string_view key);
 
 // The places FindPrefixes looks, for the user (--help).
 std::vector<std::string> SearchPlaces();

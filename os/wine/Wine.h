@@ -1,24 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the POSIX backend needs to know of Wine: the prefix, and how to start a Windows program
-// in it.
+// What the POSIX backend needs to know of Wine: the prefix of this run, the prefixes that hold
+// the game, and how to start a Windows program in the prefix.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "os/wine/PrefixSearch.h"
 
 namespace sx::os::wine {
 
 // The Wine prefix: the one --prefix named, else $WINEPREFIX, else the one found holding the
-// game's key (see FindGamePrefix), else ~/.wine; empty when none can be told.
+// game's key, else ~/.wine; empty when none can be told.
 std::string Prefix();
-
-// Names the prefix for the rest of the run (--prefix); made absolute.
+// Names the prefix for the rest of the run (--prefix); an absolute path.
 void UsePrefix(const std::string& prefix);
-// True when --prefix or $WINEPREFIX named the prefix: then nothing is searched.
+// True when --prefix or $WINEPREFIX named the prefix: then the game's key is not searched for.
 bool PrefixNamed();
 // The prefix found holding the game's key, for the rest of the run.
 void UseFoundPrefix(const PrefixCandidate& found);
+
+// Every prefix of this user's tools, and those that hold the key, refused ones included: found
+// once a run (for the folders of the environment) and kept.
+const std::vector<PrefixCandidate>& AllPrefixes();
+const std::vector<PrefixCandidate>& PrefixesHolding(std::string_view key);
+// What the run's search passed over because a bound was reached.
+const SearchReport& PassedOver();
 
 // True for a Windows executable: an MZ header whose e_lfanew points at a PE signature.
 bool IsWindowsExecutable(const std::string& hostPath);
@@ -27,12 +36,18 @@ bool IsWindowsExecutable(const std::string& hostPath);
 // empty when there is none.
 std::string FindWine();
 
-// How a Windows program starts in the prefix: under the Wine its tool records, else the
-// system's. unrecordedTool names the tool (not plain Wine) that made the prefix but recorded no
-// Wine for it: the user is asked before the system's Wine runs in it.
+// The Wine a prefix's tool records but that is not installed (or that the tool does not
+// name), and the one that would start the game instead.
+struct Substitution {
+    std::string tool, recorded, instead;
+};
+
+// How a Windows program starts in the prefix of this run: as the prefix's tool starts it,
+// else under the system's Wine (after a question, where another tool made the prefix).
 struct Runner {
-    std::string wine;
-    std::string unrecordedTool;
+    StartCommand start;  // no argv: there is no Wine at all
+    std::optional<Substitution> asks;
+    std::string refused;  // why nothing may start: the trust rules
 };
 Runner RunnerForPrefix();
 

@@ -27,8 +27,14 @@ bool RegistryKey::OpenMachineKey(const std::string& subKey,
     // Unless the user named the prefix, the registry is that of the prefix holding the key,
     // whichever tool made it; the rest of the run works in that prefix.
     if (!wine::PrefixNamed()) {
-        const auto found = wine::FindGamePrefix(wine::RootsFromEnvironment(), subKey);
-        wine::UseFoundPrefix(found.value_or(wine::PrefixCandidate{}));
+        wine::PrefixCandidate found;
+        for (const wine::PrefixCandidate& p : wine::PrefixesHolding(subKey)) {
+            if (p.refused.empty()) {
+                found = p;
+                break;
+            }
+        }
+        wine::UseFoundPrefix(found);
     }
     const std::string prefix = wine::Prefix();
     if (prefix.empty()) return false;

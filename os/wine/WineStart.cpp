@@ -9,21 +9,36 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 
+#include "os/Paths.h"
 #include "os/Process.h"
 #include "os/wine/Wine.h"
 
 namespace sx::os::wine {
 
 namespace {
-std::string g_named;               // --prefix
+std::string g_named;  // --prefix
 std::optional<PrefixCandidate> g_found;
 
-std::string Absolute(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    char cwd[PATH_MAX];
-    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+// The run's search: for the folders of the environment, once (a test's other home searches
+// again), and which of its prefixes hold each key asked for.
+struct Search {
+    SearchRoots roots;
+    std::vector<PrefixCandidate> prefixes;
+    SearchReport report;
+    std::map<std::string, std::vector<PrefixCandidate>, std::less<>> holding;
+};
+Search& RunSearch() {
+    static std::optional<Search> search;
+    const SearchRoots roots = RootsFromEnvironment();
+    if (!search || !(search->roots == roots)) {
+        search.emplace();
+        search->roots = roots;
+        search->prefixes = FindPrefixes(roots, search->report);
+    }
+    return *search;
 }
 }  // namespace
 
@@ -37,7 +52,7 @@ std::string Prefix() {
 }
 
 void UsePrefix(const std::string& prefix) {
-    g_named = Absolute(prefix);
+    g_named = prefix;
 }
 
 bool PrefixNamed() {
@@ -52,19 +67,44 @@ void UseFoundPrefix(const PrefixCandidate& found) {
         g_found = found;
 }
 
+const std::vector<PrefixCandidate>& AllPrefixes() {
+    return RunSearch().prefixes;
+}
+
+const std::vector<PrefixCandidate>& PrefixesHolding(std::string_view key) {
+    Search& search = RunSearch();
+    auto it = search.holding.find(key);
+    if (it == search.holding.end())
+        it = search.holding.emplace(std::string(key), HoldingKey(search.prefixes, key)).first;
+    return it->second;
+}
+
+const SearchReport& PassedOver() {
+    return RunSearch().report;
+}
+
 Runner RunnerForPrefix() {
     // The tool that made the prefix, as its settings tell; a prefix named on the command line
     // or in the environment is looked for among them too.
-    const PrefixCandidate made = g_found && !PrefixNamed()
-                                     ? *g_found
-                                     : DescribePrefix(RootsFromEnvironment(), Prefix());
+    const PrefixCandidate made = g_found && !PrefixNamed() ? *g_found
+                                                          : DescribePrefix(AllPrefixes(), Prefix());
     Runner runner;
-    if (!made.wine.empty()) {
-        runner.wine = made.wine;
+    runner.refused = made.refused;
+    if (!made.start.argv.empty()) {
+        runner.start = made.start;
         return runner;
     }
-    runner.wine = FindWine();
-    if (!made.systemWine && !made.PlainWine()) runner.unrecordedTool = made.tool;
+    const std::string wine = FindWine();
+    if (wine.empty()) return runner;
+    PrefixCandidate system{Prefix(), made.tool};
+    StartUnderWine(system, wine);
+    runner.start = system.start;
+    if (runner.refused.empty()) runner.refused = Untrusted(system.programFolders[0]);
+    // Another tool's prefix under another Wine than its own: the user is asked first.
+    if (!made.systemWine && !made.PlainWine())
+        runner.asks = Substitution{made.tool,
+                                   made.recorded.empty() ? "a Wine it does not name" : made.recorded,
+                                   wine};
     return runner;
 }
 
@@ -112,53 +152,30 @@ std::string FindWine() {
 
 namespace sx::os {
 
-StartOutcome InitializeProcess(int argc, char** argv, std::string_view name,
-                               std::string_view version) {
-    // A relative WINEPREFIX names a folder beside the one Sortilex was started in; the program
-    // changes its current folder as it works, so the prefix is made absolute now.
-    if (const char* prefix = std::getenv("WINEPREFIX"); prefix != nullptr && *prefix != '\0')
-        ::setenv("WINEPREFIX", wine::Absolute(prefix).c_str(), 1);
-    const std::string program(name);
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::printf("Usage: %s [--prefix DIR]\n"
-                        "Manages the missions of Vantorra, a Windows game run under Wine.\n\n"
-                        "  --prefix DIR  the Wine prefix the game is installed in\n"
-                        "  --help        show this text and end\n"
-                        "  --version     show the version and end\n\n"
-                        "Without --prefix, the prefix is $WINEPREFIX. Without that, %s looks\n"
-                        "for the prefix that holds the game in these places, the prefix most\n"
-                        "recently used first, and starts the game under the Wine the prefix's\n"
-                        "tool records:\n",
-                        program.c_str(), program.c_str());
-            for (const std::string& place : wine::SearchPlaces()) std::printf("  %s\n", place.c_str());
-            std::printf("\n%s is free software under the GNU General Public License, version 3 or\n"
-                        "later: you may share and change it under its terms.\n",
-                        program.c_str());
-            return {false, 0};
+std::vector<std::string> InstallationPlaces() {
+    return wine::SearchPlaces();
+}
+
+std::vector<GameInstallation> GameInstallations(const std::string& key, const std::string& exeName,
+                                                std::vector<std::string>* passedOver) {
+    std::vector<GameInstallation> list;
+    const std::string current = RealHostPath(wine::Prefix());
+    for (const wine::PrefixCandidate& p : wine::PrefixesHolding(key)) {
+        GameInstallation g{p.tool, p.path, wine::GameFolderIn(p.path, key), {}, p.refused,
+                           RealHostPath(p.path) == current};
+        // The command as a shell would take it: what the environment gets, then the program.
+        if (!p.start.argv.empty()) {
+            for (const std::string& part : p.start.env) g.command += part + " ";
+            for (const std::string& part : p.start.argv) g.command += part + " ";
+            g.command += exeName;
+        } else if (p.systemWine || p.PlainWine()) {
+            const std::string wine = wine::FindWine();
+            if (!wine.empty()) g.command = "WINEPREFIX=" + p.path + " " + wine + " " + exeName;
         }
-        if (arg == "--version" || arg == "-V") {
-            std::printf("%s %.*s\n"
-                        "Copyright (C) 2026 The Sortilex developers\n"
-                        "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
-                        "This is free software: you are free to change and redistribute it.\n"
-                        "There is NO WARRANTY, to the extent permitted by law.\n",
-                        program.c_str(), static_cast<int>(version.size()), version.data());
-            return {false, 0};
-        }
-        if (arg == "--prefix" && i + 1 < argc) {
-            wine::UsePrefix(argv[++i]);
-        } else if (arg.rfind("--prefix=", 0) == 0) {
-            wine::UsePrefix(arg.substr(9));
-        } else {
-            std::fprintf(stderr, "%s: %s: unknown option\nTry '%s --help'.\n", program.c_str(),
-                         arg == "--prefix" ? "--prefix needs a folder" : arg.c_str(),
-                         program.c_str());
-            return {false, 2};
-        }
+        list.push_back(std::move(g));
     }
-    return {};
+    if (passedOver != nullptr) *passedOver = wine::PassedOver().Lines();
+    return list;
 }
 
 }  // namespace sx::os

@@ -126,6 +126,12 @@ class FakeWindow : public ui::IDialogWindow {
     int ListCurSel(int id) const override { return Ctl(id).curSel; }
     void SetIcon(ui::IconHandle icon, bool big) override { (big ? bigIcon : smallIcon) = icon; }
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
+    bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override {
+        menu.emplace_back(0, text);
+        submenus[text] = entries;
+        return true;
+    }
+    std::map<std::string, std::vector<ui::MenuEntry>> submenus;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
     bool IsMinimized() const override { return minimized; }
     std::unique_ptr<ui::IPaintContext> BeginPaint() override;

@@ -277,7 +277,7 @@ TEST(WindowsFiles, DevicesAndRelativeNamesAreNoFiles) {
 }
 
 TEST(WindowsProcess, TheLibrarySearchLeavesOutTheCurrentFolder) {
-    os::InitializeProcess(0, nullptr, "Sortilex", "");
+    os::InitializeProcess(0, nullptr);
     char dir[MAX_PATH] = "unset";
     EXPECT_EQ(::GetDllDirectoryA(MAX_PATH, dir), 0u);
     EXPECT_STREQ(dir, "");
