@@ -41,6 +41,24 @@ WINEPREFIX="$real" wineserver -w
 mkdir -p "$real/drive_c/Games/Vantorra/Data"
 cp -r "$files/prefix-demo/drive_c/Games/Vantorra/Data/." "$real/drive_c/Games/Vantorra/Data/"
 
+# Two homes for the prefix search: 200 prefixes of the real prefix's size, whose registries are
+# copies of its own, the game in the oldest; and one prefix that holds the game.
+game_prefix() {  # the real prefix's registry (the game's key renamed away unless $2), drive C:
+  mkdir -p "$1/dosdevices" "$1/drive_c"
+  ln -sfn ../drive_c "$1/dosdevices/c:"
+  if [ "$2" = game ]; then
+    cp "$real/system.reg" "$1/system.reg"
+    cp -r "$real/drive_c/Games" "$1/drive_c/"
+  else
+    sed 's/App Paths\\\\vnt\.exe/App Paths\\\\other.exe/' "$real/system.reg" > "$1/system.reg"
+  fi
+}
+many="$files/home-200" one="$files/home-1"
+game_prefix "$many/.wine" game
+touch -d '1 day ago' "$many/.wine/system.reg"
+for i in $(seq 1 199); do game_prefix "$many/.local/share/wineprefixes/p$i" none; done
+game_prefix "$one/.wine" game
+
 # A 64 MiB system.reg: the real prefix's sections again and again under keys of their own, with
 # the game's key last.
 big="$files/prefix-bigreg"
@@ -86,6 +104,8 @@ open_cmd() { echo "WINEPREFIX='$1' '$bin/sortilex_startup'"; }
 read -r win10000 win10 < <(pair_ms 21 "$(open_cmd "$files/prefix-10000")" "$(open_cmd "$files/prefix-10")")
 read -r start minimal < <(pair_ms 21 "$(open_cmd "$files/prefix-demo")" "'$bin/minimal_dialog'")
 read -r start_real start_demo < <(pair_ms 21 "$(open_cmd "$real")" "$(open_cmd "$files/prefix-demo")")
+home_cmd() { echo "env -u WINEPREFIX HOME='$1' XDG_DATA_HOME='$1/.local/share' XDG_CONFIG_HOME='$1/.config' '$bin/sortilex_startup'"; }
+read -r start_many start_one < <(pair_ms 21 "$(home_cmd "$many")" "$(home_cmd "$one")")
 
 # 4: peak memory with the big file against the same process with the small one.
 small_kib=$("$bin/sortilex_bench" --memory "$files/small/small.mis")
@@ -108,6 +128,7 @@ row "Window on 10,000 missions / on 10 (ms)" "$win10000" "$win10" 1.5
 row "Start and close / minimal Qt dialog (ms)" "$start" "$minimal" 1.5
 row "Registry lookup, 64 MiB system.reg / grep -Fc" "$(ms BM_Registry/min_time:2.000/real_time)" "$(ms BM_RegistryReference_grep/min_time:2.000/real_time)" 2
 row "Start on a wineboot prefix / on the demo (ms)" "$start_real" "$start_demo" 1.2
+row "Start searching 200 prefixes / 1 prefix (ms)" "$start_many" "$start_one" 3
 mem() {  # name, ours, reference (KiB), limit (MiB)
   awk -v n="$1" -v a="$2" -v b="$3" -v t="$4" 'BEGIN {
     d = (a - b) / 1024; printf "| %-44s | %10.1f | %10.1f | %+5.1f MiB | %d MiB | %s |\n", n, a/1024, b/1024, d, t, (d <= t ? "holds" : "MISSED") }'

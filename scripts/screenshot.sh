@@ -5,6 +5,7 @@
 #   main.png     the main window with the first single mission selected
 #   about.png    the about box, opened from the window menu (Shift+F10)
 #   results.png  the results table after a run of the substitute game
+#   installations.png  the window menu's game installations, in a home holding the game twice
 # Usage: screenshot.sh [--scale FACTOR] [OUTPUT_DIR]   (default: build/screenshots)
 #   --scale 1.5 or 2 shows the windows as on a high-density screen (QT_SCALE_FACTOR).
 set -euo pipefail
@@ -49,4 +50,27 @@ xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
   xdotool key Escape; sleep 0.5; xdotool key Escape
   wait $pid
 ' _ "$exe" "$out"
-ls "$out"/main.png "$out"/about.png "$out"/results.png
+
+# The game twice in a home of its own (plain Wine's prefix, and a newer winetricks one), no
+# WINEPREFIX: the window menu offers both.
+home=$(mktemp -d /tmp/sortilex-shots-home-XXXXXX)
+trap 'rm -rf "$prefix" "$home"' EXIT
+"$root/scripts/make-demo.sh" "$home/.wine" "$root/build/dev/tools/vnt.exe"
+"$root/scripts/make-demo.sh" "$home/.local/share/wineprefixes/vantorra" "$root/build/dev/tools/vnt.exe"
+touch -d '1 hour ago' "$home/.wine/system.reg"
+env -u WINEPREFIX HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
+  xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
+  set -e
+  exe=$1 out=$2
+  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
+  "$exe" & pid=$!
+  id=$(xdotool search --sync --name "^Sortilex v2.1$" | tail -n 1)
+  sleep 0.7
+  xdotool key shift+F10; sleep 0.4
+  xdotool key Down Down Down Right; sleep 0.6
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "$((WIDTH + 420))x$((HEIGHT + 60))+$((X - 20))+$((Y - 40))" "$out/installations.png"
+  xdotool key Escape Escape; sleep 0.3; xdotool key Escape
+  wait $pid
+' _ "$exe" "$out"
+ls "$out"/main.png "$out"/about.png "$out"/results.png "$out"/installations.png

@@ -404,6 +404,38 @@ TEST(PrefixSearch, BoundsAndTrust) {
     }
 }
 
+TEST(PrefixSearch, TheWindowMenuOffersEveryInstallation) {
+    Home h;
+    h.Prefix(".wine", true, 3600);
+    h.Prefix(".local/share/wineprefixes/v", true, 60);
+    h.Prefix(".local/share/wineprefixes/old", true, 7200);
+    // Sortilex started as a program that logs how it is started again.
+    const std::string self = h.Program("Sortilex");
+    char program[] = "x", option[] = "--prefix=/elsewhere", other[] = "--keep";
+    char* argv[] = {program, option, other, nullptr};
+    argv[0] = const_cast<char*>(self.c_str());
+    os::InitializeProcess(3, argv);
+    FakeHost host;
+    CLauncherDlg dlg;
+    FakeWindow& w = host.Open(dlg);
+    // Before the separator that precedes the about entry, the newest in use.
+    ASSERT_EQ(w.menu.size(), 3u);
+    EXPECT_EQ(w.menu[0].second, "Game installation");
+    const std::vector<ui::MenuEntry>& entries = w.submenus["Game installation"];
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].text, "winetricks: " + (h / ".local/share/wineprefixes/v"));
+    EXPECT_TRUE(entries[0].checked);
+    EXPECT_EQ(entries[1].text, "Wine: " + (h / ".wine"));
+    EXPECT_FALSE(entries[1].checked);
+    // The one in use: nothing; another: Sortilex starts again on it, its other arguments kept.
+    w.SysCommand(entries[0].id);
+    EXPECT_FALSE(dlg.HasEnded());
+    w.SysCommand(entries[1].id);
+    EXPECT_TRUE(dlg.HasEnded());
+    EXPECT_EQ(h.Started(), "~/Sortilex|--keep|--prefix|~/.wine|W=|S=|C=|A=/|\n");
+    os::InitializeProcess(0, nullptr);
+}
+
 TEST(PrefixSearch, NothingInstalledIsSaidOnStderr) {
     Home h;
     const Listed l = ListInstallations(h);

@@ -428,6 +428,38 @@ class QtWindowTest : public QObject {
         QCOMPARE(sxtest::Split(sxtest::ReadFile(logDir / "game.log"), '\n').size(), 1u);
     }
 
+    void gameInstallationSubmenu() {
+        // Two installations of the game, in a home of the case's own; WINEPREFIX names none.
+        sxtest::TempDir home;
+        for (const char* prefix : {".wine", ".local/share/wineprefixes/v"}) {
+            sxtest::MakeDirs(home / prefix);
+            sxtest::WriteFile(home / prefix + "/system.reg",
+                              "WINE REGISTRY Version 2\n[Software\\\\Microsoft\\\\Windows\\\\"
+                              "CurrentVersion\\\\App Paths\\\\vnt.exe] 1\n\"Path\"=\"C:\\\\G\"\n");
+        }
+        std::filesystem::last_write_time(home / ".wine/system.reg",
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        sxtest::Env homeVar("HOME", home.path()), data("XDG_DATA_HOME", home / ".local/share"),
+            prefix("WINEPREFIX", std::nullopt);
+        Open();
+        QStringList texts;
+        WhenShown<QMenu>(this, [&texts](QMenu* menu) {
+            for (QAction* a : menu->actions()) {
+                texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                if (a->menu())
+                    for (QAction* entry : a->menu()->actions())
+                        texts << "> " + entry->text() + (entry->isChecked() ? "*" : "");
+            }
+            menu->close();
+        });
+        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
+        const QString h = QString::fromStdString(home.path());
+        QCOMPARE(texts, (QStringList{"Mi&nimize", "&Close", "Game installation",
+                                     "> winetricks: " + h + "/.local/share/wineprefixes/v*",
+                                     "> Wine: " + h + "/.wine", "-",
+                                     QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
+    }
+
     void everyModalWindowBelongsToTheTopmostVisibleWindow() {
         QVERIFY(QTest::qWaitForWindowActive(m_wnd));
         struct Seen {

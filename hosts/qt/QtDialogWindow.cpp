@@ -385,12 +385,18 @@ void QtDialogWindow::SetIcon(ui::IconHandle icon, bool) {
 }
 
 bool QtDialogWindow::AppendMenuEntry(unsigned id, const std::string& text) {
-    m_menu.append(MenuItem{{id, text, false}, {}});
+    MenuItem item;
+    item.entry.id = id;
+    item.entry.text = text;
+    m_menu.append(std::move(item));
     return true;
 }
 
 bool QtDialogWindow::AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) {
-    m_menu.append(MenuItem{{0, text, false}, entries});
+    MenuItem item;
+    item.entry.text = text;
+    item.submenu = entries;
+    m_menu.append(std::move(item));
     return true;
 }
 

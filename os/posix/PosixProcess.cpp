@@ -306,7 +306,9 @@ bool RestartWithPrefix(const std::string& prefix) {
     argv.push_back(posix::Absolute(prefix));
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
-    return Spawn("/proc/self/exe", g_startFolder, argv, env, nullptr) == 0;
+    // The program as it was started (from the folder it was started in), else this very one.
+    const std::string program = argv[0].find('/') != std::string::npos ? argv[0] : "/proc/self/exe";
+    return Spawn(program, g_startFolder, argv, env, nullptr) == 0;
 }
 
 int64_t MonotonicMilliseconds() {

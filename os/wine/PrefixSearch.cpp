@@ -10,6 +10,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <thread>
 #include <unordered_set>
 
 #include "base/Text.h"
@@ -75,13 +76,10 @@ long long Modified(const std::string& prefix) {
 std::vector<WineRegKey> ScanKey(const std::string& prefix, std::string_view key,
                                 std::span<const std::string_view> valueNames) {
     std::vector<WineRegKey> keys;
-    InputFile f;
-    if (!f.Open(prefix + "/system.reg")) return keys;
     std::string wow(key);
     if (StartsWithNoCase(wow, "Software\\")) wow.insert(9, "Wow6432Node\\");
     const std::string_view wanted[] = {key, wow};
-    const ReadFn read = [&f](char* buffer, size_t size) { return f.Read(buffer, size); };
-    if (!ScanWineRegistry(read, wanted, valueNames, keys)) keys.clear();
+    if (!ScanWineRegistryFile(prefix + "/system.reg", wanted, valueNames, keys)) keys.clear();
     return keys;
 }
 
@@ -156,8 +154,11 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
         p.modified = Modified(p.path);
         if (p.modified < 0) continue;
         p.refused = ForeignPrefix(p.path);
-        if (p.refused.empty() && !p.start.argv.empty())
-            if (auto why = Changeable(p.start.argv[0], false)) p.refused = *why;
+        // The programs the start runs (a runtime's entry point, Proton's script, a Wine), and
+        // their folders.
+        for (const std::string& part : p.start.argv)
+            if (p.refused.empty() && part.starts_with('/'))
+                if (auto why = Changeable(part, false)) p.refused = *why;
         for (const std::string& folder : p.programFolders)
             if (p.refused.empty()) p.refused = Untrusted(folder);
         unique.push_back(std::move(p));
@@ -169,11 +170,24 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
 
 std::vector<PrefixCandidate> HoldingKey(const std::vector<PrefixCandidate>& prefixes,
                                         std::string_view key) {
+    // Reading registries is most of a search's time, and each prefix's is read on its own: the
+    // processor's cores share them (the program waits for all before its window shows).
+    std::vector<char> holds(prefixes.size(), 0);
+    const auto scan = [&](size_t first, size_t step) {
+        for (size_t i = first; i < prefixes.size(); i += step) {
+            const std::vector<WineRegKey> keys = ScanKey(prefixes[i].path, key, {});
+            holds[i] = !keys.empty() && (keys[0].found || keys[1].found);
+        }
+    };
+    const size_t helpers =
+        prefixes.size() < 16 ? 0 : std::min<size_t>(std::thread::hardware_concurrency(), 8) - 1;
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t <= helpers; ++t) threads.emplace_back(scan, t, helpers + 1);
+    scan(0, helpers + 1);
+    for (std::thread& t : threads) t.join();
     std::vector<PrefixCandidate> holding;
-    for (const PrefixCandidate& p : prefixes) {
-        const std::vector<WineRegKey> keys = ScanKey(p.path, key, {});
-        if (!keys.empty() && (keys[0].found || keys[1].found)) holding.push_back(p);
-    }
+    for (size_t i = 0; i < prefixes.size(); ++i)
+        if (holds[i]) holding.push_back(prefixes[i]);
     return holding;
 }
 

@@ -44,6 +44,11 @@ using ReadFn = std::function<std::ptrdiff_t(char* buffer, size_t size)>;
 bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
                       std::span<const std::string_view> valueNames, std::vector<WineRegKey>& keys);
 
+// The same over a registry file, by its path (a regular file only).
+bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_view> keyPaths,
+                          std::span<const std::string_view> valueNames,
+                          std::vector<WineRegKey>& keys);
+
 // One key of registry text held in memory; false when there is no such key.
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
                          std::span<const std::string_view> valueNames,

@@ -38,8 +38,6 @@ bool RegistryKey::OpenMachineKey(const std::string& subKey,
     }
     const std::string prefix = wine::Prefix();
     if (prefix.empty()) return false;
-    InputFile f;
-    if (!f.Open(prefix + "/system.reg")) return false;
     // The 64-bit view first, then the 32-bit one where 32-bit installers write; one pass finds
     // both.
     std::string wow = subKey;
@@ -47,8 +45,7 @@ bool RegistryKey::OpenMachineKey(const std::string& subKey,
     const std::string_view wanted[] = {subKey, wow};
     const std::vector<std::string_view> names(valueNames.begin(), valueNames.end());
     std::vector<wine::WineRegKey> keys;
-    const wine::ReadFn read = [&f](char* buffer, size_t size) { return f.Read(buffer, size); };
-    if (!wine::ScanWineRegistry(read, wanted, names, keys)) return false;
+    if (!wine::ScanWineRegistryFile(prefix + "/system.reg", wanted, names, keys)) return false;
     for (wine::WineRegKey& key : keys) {
         if (!key.found) continue;
         for (auto& v : key.values)
