@@ -2,6 +2,7 @@
 // The main window's catalogue: the game's location, the category folders, the list refill and
 // the three category buttons.
 #include "app/LauncherDlg.h"
+#include "os/Files.h"
 #include "os/Paths.h"
 #include "ui/FileDialog.h"
 
@@ -22,6 +23,9 @@ void CLauncherDlg::EnterCategoryFolder() {
 void CLauncherDlg::RefreshMissionList() {
     m_listMissions.ResetContent();
     EnterCategoryFolder();
+    m_strListFolder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir).value_or("");
+    // What a rewrite that was killed left in the folder goes, before anyone sees the folder.
+    os::RemoveLeftoverCopies();
     // In the list's own order already: every entry lands at the end, so a large folder fills
     // the list in linear time.
     for (const std::string& name : ListMissions()) m_listMissions.AddString(name);

@@ -47,6 +47,7 @@ std::span<const EventEntry> CLauncherDlg::GetEventTable() const {
         OnClicked(IDC_LAUNCH_MISSION, &CLauncherDlg::OnLaunchMission),
         OnSelChange(IDC_MISSION_LIST, &CLauncherDlg::OnSelchangeMissionList),
         OnClicked(IDC_CHANGE_CALLSIGN, &CLauncherDlg::OnChangeCallsign),
+        OnContextMenu(IDC_MISSION_LIST, &CLauncherDlg::OnMissionListMenu),
     };
     return kTable;
 }

@@ -48,6 +48,8 @@ class CLauncherDlg : public sx::ui::CDialog {
     void OnLaunchMission();
     void OnSelchangeMissionList();
     void OnChangeCallsign();
+    void OnMissionListMenu();
+    void OnSetCallsignInAll();
 
     // Operations.
     void LocateGame();
@@ -67,6 +69,8 @@ class CLauncherDlg : public sx::ui::CDialog {
     sx::CallsignHandOver m_callsignHandOver;
     // The game's installations the window menu offers (Linux: the prefixes that hold it).
     std::vector<sx::os::GameInstallation> m_installations;
+    // The folder the mission list was last filled from.
+    std::string m_strListFolder;
 };
 
 class CLauncherApp : public sx::ui::CWinApp {

@@ -34,6 +34,7 @@ std::optional<std::string> ReadMissionCallsign(const std::string& name,
 
 RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
                                       const os::LockWait& waitForLock) {
+    os::RemoveLeftoverCopies();
     const std::optional<os::FileAttributes> before = os::MakeWritable(name);
     if (!before) return RewriteOutcome::CannotModify;
     const os::ReplaceResult result = os::ReplaceFileSafely(

@@ -113,7 +113,8 @@ MissionScan ScanMission(LineReader& reader) {
     return {briefing.Take(), callsign.Take()};
 }
 
-bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) {
+bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign, int* records) {
+    if (records != nullptr) *records = 0;
     // Lines are read in pieces: a line of any length costs no more memory than a piece.
     constexpr size_t kPiece = 1 << 16;
     LineReader reader(in, kPiece);
@@ -162,6 +163,7 @@ bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign) 
                    : recordLeft > 0                 ? Role::Drop
                    : StartsWith(piece, kPlayerLine) ? Role::Player
                                                     : Role::Text;
+            if (role == Role::Player && records != nullptr) ++*records;
         }
         if (role != Role::Drop) {
             const std::string_view raw = reader.LastRaw();

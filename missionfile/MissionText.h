@@ -44,8 +44,10 @@ MissionScan ScanMission(LineReader& reader);
 
 // Copies a mission file, writing callsign into both callsign lines of every player record. Line
 // ends become CR LF; every other byte is kept: long lines stay whole, and a control-Z with what
-// follows it is copied unchanged. Returns false when reading or writing failed.
-bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign);
+// follows it is copied unchanged. Returns false when reading or writing failed. records, when
+// given, learns how many player records the copy rewrote.
+bool CopyWithCallsign(ByteSource& in, ByteSink& out, std::string_view callsign,
+                      int* records = nullptr);
 
 // True when the text can be stored as a callsign: a name without control characters. A line
 // break would split the player record, a control-Z ends the file for every reader of it, and

@@ -81,6 +81,15 @@ std::string TempName() {
     return name;
 }
 
+bool IsLeftoverName(std::string_view name) {
+    constexpr std::string_view kStart = "SXTempMission-", kEnd = ".tmp";
+    if (name.size() != kStart.size() + 8 + kEnd.size() || !name.starts_with(kStart) ||
+        !name.ends_with(kEnd))
+        return false;
+    return name.substr(kStart.size(), 8).find_first_not_of("0123456789abcdef") ==
+           std::string_view::npos;
+}
+
 bool BufferedOutputFile::Fail(std::error_code err) {
     if (!m_err) m_err = err ? err : std::make_error_code(std::errc::io_error);
     return false;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "os/Files.h"
@@ -23,6 +24,9 @@ std::optional<PathOwner> AskOwnerHook(const std::string& path);
 // source gives. The extension is not ".mis" and does not begin with "mis", so that neither the
 // name nor a short 8.3 name of it is ever listed among the missions.
 std::string TempName();
+// True for a name TempName makes itself ("SXTempMission-" and eight hex digits, ".tmp"): a
+// leftover of this program's, never a name a test or a user chose.
+bool IsLeftoverName(std::string_view name);
 
 // Buffered output to a temporary file a backend created, every step asked of the fault seam
 // first. A backend supplies the handle's own writing, syncing and closing.

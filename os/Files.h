@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace sx::os {
 
@@ -68,6 +69,8 @@ class InputFile {
     // host path; never creates one. Anything else (a folder, a FIFO, a device, a socket) is
     // refused at once, and reading stops at the size the file had when it was opened.
     bool Open(const std::string& name);
+    // Why the last Open failed.
+    std::error_code OpenError() const;
     // Reads up to size bytes: the count, 0 at the end, -1 on an error.
     std::ptrdiff_t Read(char* buffer, size_t size);
     // The open file's version; false when it cannot be told.
@@ -78,6 +81,7 @@ class InputFile {
     struct Impl;
 
   private:
+    bool OpenRegular(const std::string& name);
     std::unique_ptr<Impl> m_impl;
 };
 
@@ -104,8 +108,8 @@ struct FileAttributes {
 // system flags are cleared; on Linux, which has no such flags, only the owner's write bit is
 // added, and only when this user cannot write the file already. Returns what the attributes were;
 // nothing when the file is missing, is not a regular file, or cannot be made writable (and then
-// nothing was changed).
-std::optional<FileAttributes> MakeWritable(const std::string& name);
+// nothing was changed), with why in why when asked.
+std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why = nullptr);
 // Puts back what MakeWritable changed, after a rewrite that failed.
 void RestoreAttributes(const std::string& name, const FileAttributes& before);
 
@@ -138,5 +142,36 @@ struct ReplaceResult {
 ReplaceResult ReplaceFileSafely(const std::string& name,
                                 const std::function<bool(OutputFile&)>& writeCopy,
                                 const LockWait& waitForLock);
+
+// The steps of ReplaceFileSafely for many files, at less cost than one call each: a file's copy
+// is written under the file's lock as the file is added (nothing of the file changes yet); Commit
+// then puts the group's copies on the disk together (one sync of their file system where the
+// system can, each copy flushed on Windows), puts each in its file's place, and flushes each
+// folder once. A file whose step fails keeps its bytes and attributes, and the others go on. A
+// file's lock is held from its Add until its copy has taken its place.
+class ReplacementGroup {
+  public:
+    ReplacementGroup();
+    // What was added but not committed is removed, its locks let go.
+    ~ReplacementGroup();
+    ReplacementGroup(const ReplacementGroup&) = delete;
+    ReplacementGroup& operator=(const ReplacementGroup&) = delete;
+    // Fails as ReplaceFileSafely's first steps fail (the lock, the copy); ok: added.
+    ReplaceResult Add(const std::string& name, const std::function<bool(OutputFile&)>& writeCopy,
+                      const LockWait& waitForLock);
+    size_t Size() const;
+    // The result of each file added since the last commit, in the order of their adding.
+    std::vector<ReplaceResult> Commit();
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Removes, from the current folder, the temporary files of this program's rewrites that no
+// running rewrite holds: those a rewrite that was killed or cut off left behind. Only names of
+// the program's own pattern are looked at, only regular files are removed.
+void RemoveLeftoverCopies();
 
 }  // namespace sx::os

@@ -96,6 +96,10 @@ struct WineSubstitution {
 };
 std::optional<WineSubstitution> SubstituteWine(const std::string& folder, const std::string& exeName);
 
+// Opens a folder in the desktop's file manager (xdg-open on Linux, the shell's "open" on
+// Windows), on its own; false when nothing could be started.
+bool OpenFolder(const std::string& folder);
+
 // Milliseconds on a clock that never goes back.
 int64_t MonotonicMilliseconds();
 

@@ -11,11 +11,17 @@ inline constexpr int IDD_LAUNCHER_DIALOG = 102;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDB_BANNER = 132;
 inline constexpr int IDD_RESULTS_DIALOG = 133;
+inline constexpr int IDD_BATCH_CALLSIGN = 134;
+inline constexpr int IDD_PROGRESS = 135;
 
 // Window-menu command of the about entry.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 // The window menu's installations of the game: this and the next 31 commands, 0x10 apart.
 inline constexpr unsigned IDM_INSTALLATION_FIRST = 0x0100;
+
+// The mission list's own menu.
+inline constexpr unsigned IDM_SET_CALLSIGN_ALL = 0x8000;
+inline constexpr unsigned IDM_OPEN_FOLDER = 0x8010;
 
 // Main window.
 inline constexpr int IDC_MISSION_LIST = 1000;
@@ -35,5 +41,11 @@ inline constexpr int IDC_FIGHTER_LOSSES = 1010;
 inline constexpr int IDC_BOMBER_LOSSES = 1011;
 inline constexpr int IDC_FIGHTERS_BY_PLAYER = 1012;
 inline constexpr int IDC_BOMBERS_BY_PLAYER = 1013;
+
+// Callsign for all missions, and the progress of the batch.
+inline constexpr int IDC_BATCH_COUNT = 1020;
+inline constexpr int IDC_BATCH_CALLSIGN = 1021;
+inline constexpr int IDC_BATCH_OTHER = 1022;
+inline constexpr int IDC_PROGRESS_TEXT = 1023;
 
 }  // namespace sx

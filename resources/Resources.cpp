@@ -67,6 +67,24 @@ constexpr std::array kResultsControls = {
     ControlTemplate{IDC_BOMBERS_BY_PLAYER, K::Edit, "", 91, 55, 40, 12, kCountStyle},
 };
 
+constexpr std::array kBatchControls = {
+    ControlTemplate{IDC_BATCH_COUNT, K::Label, "Callsign for the missions of this list:", 7, 9, 246,
+                    8, 0},
+    ControlTemplate{IDC_BATCH_CALLSIGN, K::Edit, "", 7, 21, 246, 12,
+                    EditAutoHScroll | Border | TabStop},
+    ControlTemplate{IDC_BATCH_OTHER, K::Label,
+                    "Some of them hold another callsign now. This cannot be undone.", 7, 40, 246,
+                    8, 0},
+    ControlTemplate{ui::IdOk, K::PushButton, "OK", 149, 58, 50, 14, ButtonDefault | TabStop | Group},
+    ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 203, 58, 50, 14, TabStop},
+};
+
+constexpr std::array kProgressControls = {
+    ControlTemplate{IDC_PROGRESS_TEXT, K::Label, "Mission", 7, 9, 246, 8, 0},
+    ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 203, 26, 50, 14,
+                    ButtonDefault | TabStop | Group},
+};
+
 constexpr const char* kFont = "MS Sans Serif";
 
 const std::array kDialogs = {
@@ -78,6 +96,10 @@ const std::array kDialogs = {
                    181, 61, kFont, 8, kDialogStyle, 0, kAboutControls},
     DialogTemplate{IDD_RESULTS_DIALOG, "Results Table", 256, 177, kFont, 8, kDialogStyle, 0,
                    kResultsControls},
+    DialogTemplate{IDD_BATCH_CALLSIGN, "Callsign for all missions", 260, 79, kFont, 8,
+                   kDialogStyle, 0, kBatchControls},
+    DialogTemplate{IDD_PROGRESS, "Setting callsign", 260, 47, kFont, 8, kDialogStyle, 0,
+                   kProgressControls},
 };
 
 constexpr std::array kPictures = {

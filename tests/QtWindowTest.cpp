@@ -351,18 +351,20 @@ class QtWindowTest : public QObject {
         QVERIFY(m_wnd->isVisible());
         QVERIFY(!m_wnd->windowIcon().isNull());
 
-        // The menu key and Shift+F10 open the same menu.
-        for (const auto& [key, modifiers] :
-             {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
-              std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
-            int entries = 0;
-            WhenShown<QMenu>(this, [&entries](QMenu* menu) {
-                entries = static_cast<int>(menu->actions().size());
-                menu->close();
-            });
-            QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), key, modifiers);
-            QCOMPARE(entries, 4);
-        }
+        // The menu key and Shift+F10 open the same menu; on the list, the list's own entries come
+        // first.
+        for (const int control : {IDC_CALLSIGN, IDC_MISSION_LIST})
+            for (const auto& [key, modifiers] :
+                 {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+                  std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+                int entries = 0;
+                WhenShown<QMenu>(this, [&entries](QMenu* menu) {
+                    entries = static_cast<int>(menu->actions().size());
+                    menu->close();
+                });
+                QTest::keyClick(m_wnd->Control(control), key, modifiers);
+                QCOMPARE(entries, control == IDC_MISSION_LIST ? 7 : 4);
+            }
     }
 
     void waitedLaunchKeepsTheWindowAlive() {
@@ -452,7 +454,7 @@ class QtWindowTest : public QObject {
             }
             menu->close();
         });
-        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
+        QTest::keyClick(m_wnd->Control(IDC_CALLSIGN), Qt::Key_Menu);
         const QString h = QString::fromStdString(home.path());
         QCOMPARE(texts, (QStringList{"Mi&nimize", "&Close", "Game installation",
                                      "> winetricks: " + h + "/.local/share/wineprefixes/v*",

@@ -166,8 +166,14 @@ CPaintDC::CPaintDC(CDialog* dlg) {
     if (dlg != nullptr && dlg->GetWindow() != nullptr) m_context = dlg->GetWindow()->BeginPaint();
 }
 
+bool CDialog::Handles(int id, Event event) const {
+    for (const auto& e : GetEventTable())
+        if (e.event == event && e.id == id) return true;
+    return false;
+}
+
 void CDialog::DispatchCommand(int id, Event event) {
-    if (IsWaiting()) return;
+    if (IsWaiting() && !m_bStaysAnswering) return;
     for (const auto& e : GetEventTable()) {
         if (e.event == event && e.id == id) {
             (this->*std::get<CommandHandler>(e.handler))();
@@ -180,7 +186,7 @@ void CDialog::DispatchCommand(int id, Event event) {
 }
 
 void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
-    if (IsWaiting()) return;
+    if (IsWaiting() && !m_bStaysAnswering) return;
     for (const auto& e : GetEventTable()) {
         if (e.event == Event::SysCommand) {
             (this->*std::get<SysCommandHandler>(e.handler))(id, param);
@@ -191,7 +197,7 @@ void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
 }
 
 void CDialog::DispatchDefaultCommand() {
-    if (IsWaiting()) return;
+    if (IsWaiting() && !m_bStaysAnswering) return;
     int id = IdOk;
     if (const DialogTemplate* t = Template()) {
         for (const ControlTemplate& c : t->controls)

@@ -28,7 +28,7 @@ class CDialog;
 class CDataExchange;
 
 // Events a dialog can take in its event table.
-enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon };
+enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon, ContextMenu };
 
 using CommandHandler = void (CDialog::*)();
 using SysCommandHandler = void (CDialog::*)(unsigned id, std::intptr_t param);
@@ -47,6 +47,11 @@ EventEntry OnClicked(int id, void (D::*h)()) {
 template <class D>
 EventEntry OnSelChange(int id, void (D::*h)()) {
     return {Event::SelChange, id, static_cast<CommandHandler>(h)};
+}
+// The user asked for a control's own menu (a right click, the menu key, Shift+F10).
+template <class D>
+EventEntry OnContextMenu(int id, void (D::*h)()) {
+    return {Event::ContextMenu, id, static_cast<CommandHandler>(h)};
 }
 template <class D>
 EventEntry OnSysCommandEvent(void (D::*h)(unsigned, std::intptr_t)) {
@@ -95,9 +100,11 @@ class CDialog {
     bool IsIconic() const;
     virtual std::span<const EventEntry> GetEventTable() const { return {}; }
 
-    // Called by hosts for the user's actions. While the program waits (ui/Wait.h) they are
-    // refused, painting excepted.
+    // Called by hosts for the user's actions. While the program waits or works (ui/Wait.h) they
+    // are refused, painting excepted, unless the dialog stays answering then (a progress window).
     void DispatchCommand(int id, Event event);
+    // True when the event table handles the event for the control.
+    bool Handles(int id, Event event) const;
     void DispatchSysCommand(unsigned id, std::intptr_t param);
     // Enter while the focus is on no push button: the default button's click, else OK.
     void DispatchDefaultCommand();
@@ -106,6 +113,8 @@ class CDialog {
     IconHandle DispatchQueryDragIcon();
 
     IDialogWindow* GetWindow() const { return m_window.get(); }
+    // A dialog that answers while the program works: a progress window's Cancel.
+    void StayAnswering() { m_bStaysAnswering = true; }
     // True from the moment its window shows until the dialog ends.
     bool IsShown() const { return m_bShown; }
     int TemplateId() const { return m_nTemplateId; }
@@ -123,6 +132,7 @@ class CDialog {
     std::unique_ptr<IDialogWindow> m_window;
     bool m_bEnded = false;
     bool m_bShown = false;
+    bool m_bStaysAnswering = false;
     int m_nResult = 0;
 };
 

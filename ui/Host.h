@@ -46,6 +46,7 @@ struct MenuEntry {
     unsigned id = 0;
     std::string text;
     bool checked = false;
+    bool enabled = true;
 };
 
 // The window of a dialog, as a host created it. Control ids are those of the template.
@@ -87,6 +88,11 @@ class IDialogWindow {
     virtual bool AppendMenuEntry(unsigned id, const std::string& text) = 0;
     // Adds a submenu of entries there; choosing one is the window-menu command of its id.
     virtual bool AppendSubmenu(const std::string& text, const std::vector<MenuEntry>& entries) = 0;
+    // A control's own menu, where the user asked for it (a right click, the menu key or Shift+F10
+    // on the control): its entries, then a separator and the window menu's. Returns the id of an
+    // entry of its own that was chosen, 0 for none; a window-menu entry is carried out as the
+    // window menu's own.
+    virtual unsigned ShowControlMenu(int id, const std::vector<MenuEntry>& entries) = 0;
     // The window system's own handling of a window-menu command (minimize, move, ...).
     virtual void PlatformSysCommand(unsigned id, std::intptr_t param) = 0;
 
@@ -125,6 +131,9 @@ class IHost {
     // Runs the event loop until done() holds. done is asked after every event and at least
     // every few tens of milliseconds.
     virtual void RunUntil(const std::function<bool()>& done) = 0;
+    // Handles the events that are waiting, without waiting for more: work that runs on the
+    // user-interface thread calls it between its steps.
+    virtual void PumpEvents() = 0;
     // A modal message box over its owner; caption is the text shown in its caption bar. Without
     // an owner it comes to the front as a window of its own in the task bar.
     virtual int ShowMessageBox(IDialogWindow* owner, const std::string& text,

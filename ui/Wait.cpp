@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Wait.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "os/Process.h"
@@ -14,6 +15,26 @@ int g_waits = 0;
 
 bool IsWaiting() {
     return g_waits > 0;
+}
+
+BusyScope::BusyScope() {
+    for (IDialogWindow* w : OpenDialogWindows()) {
+        if (!w->IsEnabled()) continue;
+        w->SetEnabled(false);
+        m_disabled.push_back(w);
+    }
+    ++g_waits;
+}
+
+BusyScope::~BusyScope() {
+    --g_waits;
+    const std::vector<IDialogWindow*> open = OpenDialogWindows();
+    for (IDialogWindow* w : m_disabled)
+        if (std::find(open.begin(), open.end(), w) != open.end()) w->SetEnabled(true);
+}
+
+void PumpEvents() {
+    Host().PumpEvents();
 }
 
 bool WaitKeepingWindowsAlive(const std::function<bool()>& done, std::optional<int> timeoutMs) {

@@ -7,15 +7,36 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace sx::ui {
+
+class IDialogWindow;
 
 // Runs the event loop until done() holds or timeoutMs milliseconds have passed (none: no
 // limit). Returns whether done() held.
 bool WaitKeepingWindowsAlive(const std::function<bool()>& done,
                              std::optional<int> timeoutMs = std::nullopt);
 
-// True while such a wait runs.
+// True while such a wait, or a BusyScope, runs.
 bool IsWaiting();
+
+// Work on the user-interface thread that takes a while (a batch over many files): while it
+// lives, every open window is disabled but keeps painting, and no command reaches a dialog but
+// one that stays answering (a progress window, made while it lives, takes its input again). The
+// work calls PumpEvents between its steps.
+class BusyScope {
+  public:
+    BusyScope();
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    std::vector<IDialogWindow*> m_disabled;
+};
+
+// Handles the events waiting now, without waiting for more.
+void PumpEvents();
 
 }  // namespace sx::ui

@@ -2,6 +2,7 @@
 #include "hosts/qt/QtDialogWindow.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 
 #include <QButtonGroup>
@@ -111,6 +112,8 @@ void QtDialogWindow::Build() {
             previousTabStop = w;
         }
         w->installEventFilter(this);
+        // A list's right clicks arrive at its viewport.
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->installEventFilter(this);
     }
 }
 
@@ -404,8 +407,7 @@ void QtDialogWindow::PlatformSysCommand(unsigned id, std::intptr_t) {
     if ((id & ui::SysCommandMask) == ui::SysMinimize) showMinimized();
 }
 
-void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
-    QMenu menu(this);
+void QtDialogWindow::AddWindowMenu(QMenu& menu) {
     // The window menu's own entries, as the platform offers them, then the program's.
     const ui::DialogTemplate* t = m_dlg.Template();
     if (t && (t->style & style::MinimizeBox))
@@ -433,7 +435,49 @@ void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
         QMenu* sub = menu.addMenu(ForList(item.entry.text));
         for (const ui::MenuEntry& e : item.submenu) add(*sub, e);
     }
+}
+
+void QtDialogWindow::ShowWindowMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    AddWindowMenu(menu);
     menu.exec(globalPos);
+}
+
+unsigned QtDialogWindow::ShowControlMenu(int id, const std::vector<ui::MenuEntry>& entries) {
+    QMenu menu(this);
+    m_chosen = 0;
+    for (const ui::MenuEntry& e : entries) {
+        if (e.text.empty()) {
+            menu.addSeparator();
+            continue;
+        }
+        const unsigned cmd = e.id;
+        QAction* a = menu.addAction(DecodeForDisplay(e.text), this, [this, cmd] { m_chosen = cmd; });
+        a->setEnabled(e.enabled);
+    }
+    menu.addSeparator();
+    AddWindowMenu(menu);
+    QWidget* control = Control(id);
+    menu.exec(m_menuPos.isNull() && control ? KeyboardMenuPos(control) : m_menuPos);
+    m_menuPos = {};
+    return std::exchange(m_chosen, 0u);
+}
+
+QPoint QtDialogWindow::KeyboardMenuPos(QWidget* control) const {
+    // Beside the list's current entry, as the platform puts a menu the keyboard opened.
+    if (auto* list = qobject_cast<QListView*>(control); list && list->currentIndex().isValid())
+        return list->viewport()->mapToGlobal(list->visualRect(list->currentIndex()).center());
+    return control->mapToGlobal(QPoint(control->width() / 4, control->height() / 4));
+}
+
+int QtDialogWindow::MenuControl(QObject* watched) const {
+    for (auto it = m_controls.begin(); it != m_controls.end(); ++it) {
+        const auto* area = qobject_cast<QAbstractScrollArea*>(it.value());
+        if ((watched == it.value() || (area && watched == area->viewport())) &&
+            m_dlg.Handles(it.key(), Event::ContextMenu))
+            return it.key();
+    }
+    return 0;
 }
 
 bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
@@ -452,14 +496,14 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
             return true;
         }
         case Qt::Key_Menu:
-            ShowWindowMenu(mapToGlobal(QPoint(width() / 4, height() / 4)));
-            return true;
         case Qt::Key_F10:
-            if (key->modifiers() & Qt::ShiftModifier) {
+            if (key->key() == Qt::Key_F10 && !(key->modifiers() & Qt::ShiftModifier)) return false;
+            // A control with a menu of its own opens that; elsewhere the window menu opens.
+            if (const int control = MenuControl(watched))
+                m_dlg.DispatchCommand(control, Event::ContextMenu);
+            else
                 ShowWindowMenu(mapToGlobal(QPoint(width() / 4, height() / 4)));
-                return true;
-            }
-            return false;
+            return true;
         default:
             return false;
     }
@@ -468,6 +512,14 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
 bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
+    if (event->type() == QEvent::ContextMenu) {
+        if (const int control = MenuControl(watched)) {
+            auto* menu = static_cast<QContextMenuEvent*>(event);
+            if (menu->reason() == QContextMenuEvent::Mouse) m_menuPos = menu->globalPos();
+            m_dlg.DispatchCommand(control, Event::ContextMenu);
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

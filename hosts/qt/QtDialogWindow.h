@@ -43,6 +43,7 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     void SetIcon(ui::IconHandle icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
     bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override;
+    unsigned ShowControlMenu(int id, const std::vector<ui::MenuEntry>& entries) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
     bool IsMinimized() const override { return isMinimized(); }
     // X11 and Wayland draw minimized windows themselves.
@@ -52,6 +53,8 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
     // Shows the window menu's entries as a context menu at a global position.
     void ShowWindowMenu(const QPoint& globalPos);
+    // Where a control's menu opens when the keyboard asked for it.
+    QPoint KeyboardMenuPos(QWidget* control) const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,6 +67,12 @@ class QtDialogWindow : public QDialog, public ui::IDialogWindow {
     void Build();
     QWidget* CreateControl(const ui::ControlTemplate& c);
     bool HandleKey(QObject* watched, QKeyEvent* key);
+    // The window menu's entries, added to a menu.
+    void AddWindowMenu(QMenu& menu);
+    // The control a widget is, or lies in (a list's viewport), whose menu the dialog handles.
+    int MenuControl(QObject* watched) const;
+    unsigned m_chosen = 0;
+    QPoint m_menuPos;
     QListView* List(int id) const;
     ListModel* Model(int id) const;
 

@@ -194,6 +194,10 @@ void QtHost::RunUntil(const std::function<bool()>& done) {
     while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+void QtHost::PumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                            const std::string& caption, unsigned type) {
     Owned<QMessageBox> box(dynamic_cast<QtDialogWindow*>(owner));

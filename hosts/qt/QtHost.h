@@ -15,6 +15,7 @@ class QtHost : public ui::IHost {
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
     void RunUntil(const std::function<bool()>& done) override;
+    void PumpEvents() override;
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;
     std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,

@@ -133,6 +133,15 @@ INT_PTR Win32DialogWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             return TRUE;
         }
+        case WM_CONTEXTMENU: {
+            // A control with a menu of its own: the dialog shows it; elsewhere nothing.
+            const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(wp));
+            if (!m_dlg.Handles(id, ui::Event::ContextMenu)) return FALSE;
+            // The click's screen position (signed), or -1, -1 from the keyboard.
+            m_menuAt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+            m_dlg.DispatchCommand(id, ui::Event::ContextMenu);
+            return TRUE;
+        }
         case WM_SYSCOMMAND:
             m_dlg.DispatchSysCommand(static_cast<unsigned>(wp), static_cast<std::intptr_t>(lp));
             ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, 0);
@@ -256,6 +265,58 @@ bool Win32DialogWindow::AppendSubmenu(const std::string& text,
             ::AppendMenuW(sub, MF_STRING | (e.checked ? MF_CHECKED : 0), e.id, Widen(e.text).c_str());
     }
     return ::AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), Widen(text).c_str()) != 0;
+}
+
+unsigned Win32DialogWindow::ShowControlMenu(int id, const std::vector<ui::MenuEntry>& entries) {
+    HMENU menu = ::CreatePopupMenu();
+    if (menu == nullptr) return 0;
+    for (const ui::MenuEntry& e : entries) {
+        if (e.text.empty())
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            ::AppendMenuW(menu, MF_STRING | (e.enabled ? 0 : MF_GRAYED), e.id, Widen(e.text).c_str());
+    }
+    // Then the window menu's entries, as the window menu has them now.
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    HMENU system = ::GetSystemMenu(m_hwnd, FALSE);
+    const int count = system ? ::GetMenuItemCount(system) : 0;
+    std::vector<unsigned> windowIds;
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
+        item.dwTypeData = text;
+        item.cch = 255;
+        if (!::GetMenuItemInfoW(system, static_cast<UINT>(i), TRUE, &item) || item.hSubMenu) continue;
+        if (item.fType & MFT_SEPARATOR) {
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        ::AppendMenuW(menu, MF_STRING | ((item.fState & MFS_DISABLED) ? MF_GRAYED : 0), item.wID, text);
+        windowIds.push_back(item.wID);
+    }
+    // Where the user clicked, else beside the list's current entry, as the keyboard asks.
+    POINT at = m_menuAt;
+    if (at.x == -1 && at.y == -1) {
+        HWND control = ::GetDlgItem(m_hwnd, id);
+        RECT r{};
+        const LRESULT sel = ::SendMessageW(control, LB_GETCURSEL, 0, 0);
+        if (sel == LB_ERR || ::SendMessageW(control, LB_GETITEMRECT, static_cast<WPARAM>(sel),
+                                            reinterpret_cast<LPARAM>(&r)) == LB_ERR)
+            ::GetClientRect(control, &r);
+        at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ::ClientToScreen(control, &at);
+    }
+    m_menuAt = {-1, -1};
+    const unsigned chosen = static_cast<unsigned>(::TrackPopupMenu(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_hwnd, nullptr));
+    ::DestroyMenu(menu);
+    if (std::find(windowIds.begin(), windowIds.end(), chosen) != windowIds.end()) {
+        ::SendMessageW(m_hwnd, WM_SYSCOMMAND, chosen, 0);
+        return 0;
+    }
+    return chosen;
 }
 
 void Win32DialogWindow::PlatformSysCommand(unsigned id, std::intptr_t param) {

@@ -45,6 +45,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     void SetIcon(ui::IconHandle icon, bool big) override;
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
     bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override;
+    unsigned ShowControlMenu(int id, const std::vector<ui::MenuEntry>& entries) override;
     void PlatformSysCommand(unsigned id, std::intptr_t param) override;
     bool IsMinimized() const override;
     std::unique_ptr<ui::IPaintContext> BeginPaint() override;
@@ -65,6 +66,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     bool m_disabledOwner = false;
     bool m_defaultPaint = false;
     std::map<int, ui::ControlKind> m_kinds;
+    POINT m_menuAt{-1, -1};  // where the user asked for a control's menu (-1: the keyboard)
 };
 
 }  // namespace sx::win32

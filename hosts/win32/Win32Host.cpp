@@ -43,24 +43,36 @@ std::unique_ptr<ui::IDialogWindow> Win32Host::CreateDialogWindow(ui::CDialog& dl
     return window;
 }
 
-void Win32Host::RunUntil(const std::function<bool()>& done) {
+namespace {
+// Handles the messages waiting now; false when the program is to end, or done() holds.
+bool HandleWaiting(const std::function<bool()>& done) {
     MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        HWND dialog = DialogOf(msg.hwnd);
+        if (dialog == nullptr || !::IsDialogMessageW(dialog, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done && done()) return false;
+    }
+    return true;
+}
+}  // namespace
+
+void Win32Host::RunUntil(const std::function<bool()>& done) {
     while (!done()) {
         // Wakes at least every 25 ms, for conditions that no message changes.
         ::MsgWaitForMultipleObjectsEx(0, nullptr, 25, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            HWND dialog = DialogOf(msg.hwnd);
-            if (dialog == nullptr || !::IsDialogMessageW(dialog, &msg)) {
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-            if (done()) return;
-        }
+        if (!HandleWaiting(done)) return;
     }
+}
+
+void Win32Host::PumpEvents() {
+    HandleWaiting(nullptr);
 }
 
 int Win32Host::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,

@@ -12,6 +12,7 @@ class Win32Host : public ui::IHost {
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
     void RunUntil(const std::function<bool()>& done) override;
+    void PumpEvents() override;
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;
     std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,

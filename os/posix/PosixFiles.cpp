@@ -54,6 +54,7 @@ struct InputFile::Impl {
     // What may still be read: the size the file had when it was opened. A file of the proc and
     // sys kinds tells a size of 0 and is read up to kPseudoFileLimit.
     uint64_t left = 0;
+    std::error_code openError;
 };
 
 namespace {
@@ -70,9 +71,22 @@ bool InputFile::IsOpen() const {
     return m_impl->fd >= 0;
 }
 
+std::error_code InputFile::OpenError() const {
+    return m_impl->openError;
+}
+
 bool InputFile::Open(const std::string& name) {
     Close();
-    if (name.empty()) return false;
+    const bool opened = OpenRegular(name);
+    m_impl->openError = opened ? std::error_code() : std::error_code(errno, std::generic_category());
+    return opened;
+}
+
+bool InputFile::OpenRegular(const std::string& name) {
+    if (name.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     m_impl->path = name;
     if (!posix::Allowed(FileOp::Open, name)) return false;
     // Only a regular file is read: a FIFO would block, a device may never end. The test comes
@@ -125,10 +139,15 @@ void InputFile::Close() {
     m_impl->fd = -1;
 }
 
-std::optional<FileAttributes> MakeWritable(const std::string& name) {
-    if (name.empty()) return std::nullopt;
+std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why) {
+    const auto refuse = [why](int err) -> std::optional<FileAttributes> {
+        if (why != nullptr) *why = std::error_code(err, std::generic_category());
+        return std::nullopt;
+    };
+    if (name.empty()) return refuse(ENOENT);
     struct stat st {};
-    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(name.c_str(), &st) != 0) return refuse(errno);
+    if (!S_ISREG(st.st_mode)) return refuse(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     FileAttributes before{static_cast<uint32_t>(st.st_mode & 07777), false};
     auto writable = [&name] {
         return posix::Allowed(FileOp::Access, name) &&
@@ -138,11 +157,11 @@ std::optional<FileAttributes> MakeWritable(const std::string& name) {
     if (writable()) return before;
     // On a read-only mount chmod fails even when the bits would not change: the answer wanted.
     if (!posix::Allowed(FileOp::Chmod, name) || ::chmod(name.c_str(), before.value | S_IWUSR) != 0)
-        return std::nullopt;
+        return refuse(errno);
     before.changed = true;
     if (!writable()) {
         RestoreAttributes(name, before);
-        return std::nullopt;
+        return refuse(EACCES);
     }
     return before;
 }

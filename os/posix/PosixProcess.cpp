@@ -288,6 +288,16 @@ void InitializeProcess(int argc, char** argv) {
     g_startFolder = posix::Absolute(".");
 }
 
+bool OpenFolder(const std::string& folder) {
+    const std::string opener = wine::FindOnPath("xdg-open");
+    const std::string hostFolder = ToHostPath(folder);
+    if (opener.empty() || hostFolder.empty()) return false;
+    std::vector<std::string> argv = {"xdg-open", hostFolder};
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
+    return Spawn(opener, "/", argv, env, nullptr) == 0;
+}
+
 void NamePrefix(const std::string& prefix) {
     wine::UsePrefix(posix::Absolute(prefix));
 }

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The safe replacement of a file's content on POSIX.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "os/Backend.h"
@@ -100,6 +103,8 @@ class FdOutputFile : public backend::BufferedOutputFile {
     FdOutputFile(const FdOutputFile&) = delete;
     FdOutputFile& operator=(const FdOutputFile&) = delete;
 
+    int Fd() const { return m_fd; }
+
   private:
     bool IsOpen() const override { return m_fd >= 0; }
     std::error_code WriteHandle(const char* data, size_t size) override {
@@ -123,11 +128,61 @@ class FdOutputFile : public backend::BufferedOutputFile {
     int m_fd;
 };
 
+// One file's replacement on its way: the file open and locked, its folder held open, and the
+// copy written but not yet in the file's place.
+struct Pending {
+    Target target;
+    int dirFd = -1;
+    std::string dir, base, tempName, tempPath;
+    struct stat tempSt {};
+    // A second descriptor of the copy, locked, so that a cleaner of leftovers passes it over
+    // until it has taken the file's place.
+    int holdFd = -1;
+    std::unique_ptr<FdOutputFile> out;
+
+    Pending() = default;
+    Pending(const Pending&) = delete;
+    Pending& operator=(const Pending&) = delete;
+    ~Pending() {
+        if (out) {
+            out->Close();
+            RemoveTemp();
+        }
+        if (holdFd >= 0) ::close(holdFd);
+        if (dirFd >= 0) ::close(dirFd);
+    }
+    // Removes the temporary file, if the name still leads to the file made for it.
+    void RemoveTemp() {
+        struct stat now {};
+        if (::fstatat(dirFd, tempName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameFile(now, tempSt) && posix::Allowed(FileOp::Unlink, tempPath))
+            ::unlinkat(dirFd, tempName.c_str(), 0);
+    }
+    ReplaceResult Fail(FileOp op, std::error_code err) {
+        if (out) out->Close();
+        RemoveTemp();
+        out.reset();
+        return ReplaceResult::Failure(op, err);
+    }
+};
+
 }  // namespace
 
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock) {
+struct ReplacementGroup::Impl {
+    std::vector<std::unique_ptr<Pending>> pending;
+};
+
+ReplacementGroup::ReplacementGroup() : m_impl(std::make_unique<Impl>()) {}
+
+ReplacementGroup::~ReplacementGroup() = default;
+
+size_t ReplacementGroup::Size() const {
+    return m_impl->pending.size();
+}
+
+ReplaceResult ReplacementGroup::Add(const std::string& name,
+                                    const std::function<bool(OutputFile&)>& writeCopy,
+                                    const LockWait& waitForLock) {
     const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
     // A symbolic link stays a link: the file it leads to is replaced.
     std::string path = name;
@@ -137,7 +192,8 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
         path = posix::RealPath(path);
         if (path.empty()) return fail(FileOp::Open, LastError());
     }
-    Target target;
+    auto p = std::make_unique<Pending>();
+    Target& target = p->target;
     if (!target.Open(path)) return fail(FileOp::Open, LastError());
     if (!target.TryLock() &&
         !(waitForLock && waitForLock([&target] { return target.TryLock(); })))
@@ -146,68 +202,130 @@ ReplaceResult ReplaceFileSafely(const std::string& name,
 
     // Everything happens in the file's folder, held open, so that a folder renamed meanwhile
     // cannot send the copy anywhere else.
-    const std::string dir = posix::Dirname(path);
-    const std::string base = posix::Basename(path);
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return fail(FileOp::Open, LastError());
-    struct DirGuard {
-        int fd;
-        ~DirGuard() { ::close(fd); }
-    } dirGuard{dirFd};
+    p->dir = posix::Dirname(path);
+    p->base = posix::Basename(path);
+    p->dirFd = ::open(p->dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (p->dirFd < 0) return fail(FileOp::Open, LastError());
 
     // A temporary file of our own: created here, never one that was there (a file, a link or a
-    // FIFO of that name is passed over for the next name).
-    std::string tempName, tempPath;
+    // FIFO of that name is passed over for the next name), and held under a lock of its own
+    // from the moment it is made; a cleaner of leftovers that took it first is noticed.
     int tempFd = -1;
     for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
-        tempName = backend::TempName();
-        tempPath = dir + "/" + tempName;
-        if (!posix::Allowed(FileOp::Open, tempPath)) return fail(FileOp::Open, LastError());
-        tempFd = ::openat(dirFd, tempName.c_str(),
+        p->tempName = backend::TempName();
+        p->tempPath = p->dir + "/" + p->tempName;
+        if (!posix::Allowed(FileOp::Open, p->tempPath)) return fail(FileOp::Open, LastError());
+        tempFd = ::openat(p->dirFd, p->tempName.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (tempFd < 0 && errno != EEXIST) return fail(FileOp::Open, LastError());
+        if (tempFd < 0) continue;
+        ::fstat(tempFd, &p->tempSt);
+        p->holdFd = ::openat(p->dirFd, p->tempName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat held {}, named {};
+        if (p->holdFd >= 0 && ::flock(p->holdFd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstat(p->holdFd, &held) == 0 && SameFile(held, p->tempSt) &&
+            ::fstatat(p->dirFd, p->tempName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameFile(named, p->tempSt))
+            break;
+        // Taken away before it was held: another name.
+        if (p->holdFd >= 0) ::close(p->holdFd);
+        p->holdFd = -1;
+        ::close(tempFd);
+        tempFd = -1;
     }
     if (tempFd < 0) return fail(FileOp::Open, std::make_error_code(std::errc::file_exists));
-    struct stat tempSt {};
-    ::fstat(tempFd, &tempSt);
-    // Removes the temporary file, if the name still leads to the file this call made.
-    auto removeTemp = [&] {
-        struct stat now {};
-        if (::fstatat(dirFd, tempName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            SameFile(now, tempSt) && posix::Allowed(FileOp::Unlink, tempPath))
-            ::unlinkat(dirFd, tempName.c_str(), 0);
-    };
+    p->out = std::make_unique<FdOutputFile>(tempFd, p->tempPath);
+    if (!writeCopy(*p->out)) {
+        const std::error_code err = p->out->Error();
+        return p->Fail(err ? FileOp::Write : FileOp::Read, err);
+    }
+    if (!p->out->Flush()) return p->Fail(FileOp::Flush, p->out->Error());
+    m_impl->pending.push_back(std::move(p));
+    ReplaceResult added;
+    added.ok = true;
+    return added;
+}
 
-    FdOutputFile out(tempFd, tempPath);
-    auto failWith = [&](FileOp op, std::error_code err) {
-        out.Close();
-        removeTemp();
-        return fail(op, err);
-    };
-    if (!writeCopy(out)) {
-        const std::error_code err = out.Error();
-        return failWith(err ? FileOp::Write : FileOp::Read, err);
+std::vector<ReplaceResult> ReplacementGroup::Commit() {
+    std::vector<std::unique_ptr<Pending>> group = std::move(m_impl->pending);
+    m_impl->pending.clear();
+    std::vector<ReplaceResult> results(group.size());
+    // The copies on the disk before any takes its file's place: one copy is synced itself; a
+    // group syncs the file systems its folders lie on, once each.
+    if (group.size() == 1) {
+        if (!group[0]->out->Sync()) results[0] = group[0]->Fail(FileOp::Sync, group[0]->out->Error());
+    } else {
+        std::vector<dev_t> synced;
+        for (size_t i = 0; i < group.size(); ++i) {
+            Pending& p = *group[i];
+            std::error_code err = backend::AskFaultHook(FileOp::Sync, p.tempPath);
+            if (!err && std::find(synced.begin(), synced.end(), p.tempSt.st_dev) == synced.end()) {
+                if (::syncfs(p.dirFd) != 0) err = LastError();
+                synced.push_back(p.tempSt.st_dev);
+            }
+            if (err) results[i] = p.Fail(FileOp::Sync, err);
+        }
     }
-    if (!out.Flush()) return failWith(FileOp::Flush, out.Error());
-    if (!out.Sync()) return failWith(FileOp::Sync, out.Error());
-    if (!CopyAttributes(target.Fd(), tempFd, target.Stat(), tempPath))
-        return failWith(FileOp::Chmod, LastError());
-    if (!out.Close()) {
-        removeTemp();
-        return fail(FileOp::Close, out.Error());
+    std::vector<int> folders;  // to flush, once each
+    for (size_t i = 0; i < group.size(); ++i) {
+        Pending& p = *group[i];
+        if (!p.out) continue;
+        const int tempFd = p.out->Fd();
+        if (!CopyAttributes(p.target.Fd(), tempFd, p.target.Stat(), p.tempPath)) {
+            results[i] = p.Fail(FileOp::Chmod, LastError());
+            continue;
+        }
+        if (!p.out->Close()) {
+            const std::error_code err = p.out->Error();
+            results[i] = p.Fail(FileOp::Close, err);
+            continue;
+        }
+        if (!posix::Allowed(FileOp::Rename, p.tempPath) ||
+            ::renameat(p.dirFd, p.tempName.c_str(), p.dirFd, p.base.c_str()) != 0) {
+            results[i] = p.Fail(FileOp::Rename, LastError());
+            continue;
+        }
+        p.out.reset();  // in place: nothing left to remove
+        results[i].ok = true;
+        if (std::find(folders.begin(), folders.end(), i) == folders.end()) folders.push_back(static_cast<int>(i));
     }
-    if (!posix::Allowed(FileOp::Rename, tempPath) ||
-        ::renameat(dirFd, tempName.c_str(), dirFd, base.c_str()) != 0) {
-        const std::error_code err = LastError();
-        removeTemp();
-        return fail(FileOp::Rename, err);
+    // Makes the renames durable, each folder once. The files are already in place, so a folder
+    // that cannot be synced (some file systems refuse) is no failure of the rewrite.
+    std::vector<std::string> flushed;
+    for (int i : folders) {
+        const Pending& p = *group[static_cast<size_t>(i)];
+        if (std::find(flushed.begin(), flushed.end(), p.dir) != flushed.end()) continue;
+        flushed.push_back(p.dir);
+        if (posix::Allowed(FileOp::SyncFolder, p.dir)) ::fsync(p.dirFd);
     }
-    // Make the rename itself durable. The file is already in place, so a folder that cannot be
-    // synced (some file systems refuse) is not a failure of the rewrite.
-    if (posix::Allowed(FileOp::SyncFolder, dir)) ::fsync(dirFd);
-    ReplaceResult done;
-    done.ok = true;
-    return done;
+    return results;
+}
+
+ReplaceResult ReplaceFileSafely(const std::string& name,
+                                const std::function<bool(OutputFile&)>& writeCopy,
+                                const LockWait& waitForLock) {
+    ReplacementGroup group;
+    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
+    return added.ok ? group.Commit().front() : added;
+}
+
+void RemoveLeftoverCopies() {
+    DIR* d = ::opendir(".");
+    if (d == nullptr) return;
+    const int dirFd = ::dirfd(d);
+    while (dirent* e = ::readdir(d)) {
+        if (!backend::IsLeftoverName(e->d_name)) continue;
+        // Held by a running rewrite: its lock is taken. Only a regular file, never followed.
+        const int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {}, named {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(st, named) &&
+            posix::Allowed(FileOp::Unlink, e->d_name))
+            ::unlinkat(dirFd, e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(d);
 }
 
 }  // namespace sx::os

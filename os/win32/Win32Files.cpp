@@ -92,6 +92,7 @@ struct InputFile::Impl {
     HANDLE h = INVALID_HANDLE_VALUE;
     std::string path;
     uint64_t left = 0;  // what may still be read: the size the file had when it was opened
+    std::error_code openError;
 };
 
 InputFile::InputFile() : m_impl(std::make_unique<Impl>()) {}
@@ -104,14 +105,53 @@ bool InputFile::IsOpen() const {
     return m_impl->h != INVALID_HANDLE_VALUE;
 }
 
+std::error_code InputFile::OpenError() const {
+    return m_impl->openError;
+}
+
+namespace {
+// The system's reason as the portable one the callers tell apart.
+std::error_code Portable(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return std::make_error_code(std::errc::device_or_resource_busy);
+        case ERROR_ACCESS_DENIED:
+            return std::make_error_code(std::errc::permission_denied);
+        case ERROR_WRITE_PROTECT:
+            return std::make_error_code(std::errc::read_only_file_system);
+        default:
+            return std::error_code(static_cast<int>(error), std::system_category());
+    }
+}
+}  // namespace
+
 bool InputFile::Open(const std::string& name) {
     Close();
-    if (name.empty() || win32::IsDeviceName(name)) return false;
+    m_impl->openError = {};
+    if (OpenRegular(name)) return true;
+    if (!m_impl->openError) m_impl->openError = Portable(::GetLastError());
+    return false;
+}
+
+bool InputFile::OpenRegular(const std::string& name) {
+    if (name.empty() || win32::IsDeviceName(name)) {
+        m_impl->openError = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
     m_impl->path = name;
     if (!win32::Allowed(FileOp::Open, name)) return false;
     const std::wstring path = win32::WidePath(name);
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (attrs == INVALID_FILE_ATTRIBUTES) return false;
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) {
+        m_impl->openError = std::make_error_code(std::errc::is_a_directory);
+        return false;
+    }
     m_impl->h = ::CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -121,6 +161,7 @@ bool InputFile::Open(const std::string& name) {
         !::GetFileInformationByHandle(m_impl->h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         Close();
+        m_impl->openError = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
     m_impl->left = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -167,14 +208,21 @@ constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                             FILE_ATTRIBUTE_TEMPORARY;
 }  // namespace
 
-std::optional<FileAttributes> MakeWritable(const std::string& name) {
-    if (name.empty() || win32::IsDeviceName(name)) return std::nullopt;
+std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why) {
+    const auto refuse = [why](std::errc err) -> std::optional<FileAttributes> {
+        if (why != nullptr) *why = std::make_error_code(err);
+        return std::nullopt;
+    };
+    if (name.empty()) return refuse(std::errc::no_such_file_or_directory);
+    if (win32::IsDeviceName(name)) return refuse(std::errc::invalid_argument);
     const std::wstring path = win32::WidePath(name);
     const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+    if (attrs == INVALID_FILE_ATTRIBUTES) return refuse(std::errc::no_such_file_or_directory);
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return refuse(std::errc::is_a_directory);
     if (!win32::Allowed(FileOp::Chmod, name) ||
         !::SetFileAttributesW(path.c_str(), kWritableAttributes))
-        return std::nullopt;
+        return refuse(::GetLastError() == ERROR_WRITE_PROTECT ? std::errc::read_only_file_system
+                                                              : std::errc::permission_denied);
     return FileAttributes{attrs & kSettable, (attrs & kSettable) != FILE_ATTRIBUTE_ARCHIVE};
 }
 

@@ -3,6 +3,8 @@
 #include "os/Process.h"
 #include "os/win32/Win32.h"
 
+#include <shellapi.h>
+
 namespace sx::os {
 
 struct RunningProgram::Impl {
@@ -77,6 +79,12 @@ StartResult StartProgram(const std::string& folder, const std::string& exeName,
 void InitializeProcess(int, char**) {
     // The current folder is often a downloaded mission pack: no library is ever loaded from it.
     ::SetDllDirectoryA("");
+}
+
+bool OpenFolder(const std::string& folder) {
+    const std::wstring path = win32::WidePath(win32::Normalized(folder));
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr,
+                                                     nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 // Windows has one registry and runs the game itself: one installation, nothing to choose.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The safe replacement of a file's content on Windows.
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "os/Backend.h"
 #include "os/win32/Win32.h"
@@ -48,6 +50,9 @@ std::wstring FinalPath(HANDLE h, const std::wstring& fallback) {
 // so it stands in the way of neither a reader nor the replacement itself.
 class Target {
   public:
+    Target() = default;
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
     ~Target() { CloseTarget(); }
     // False with the system's error; Busy() tells whether another program is in the way.
     bool Open(const std::string& name) {
@@ -170,80 +175,167 @@ void RemoveOurs(const std::wstring& path, const FileId& id) {
         ::DeleteFileW(path.c_str());
 }
 
-}  // namespace
-
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock) {
-    const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
-    const auto inUse = [] {
-        return ReplaceResult::Failure(
-            FileOp::Open, std::make_error_code(std::errc::device_or_resource_busy), true);
-    };
-    if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
-    // Another launcher rewriting the mission, or another program holding it open without letting
-    // others read it, is waited for a while (the windows alive meanwhile), then reported in use.
+// One file's replacement on its way: the file open and locked, and the copy written but not
+// yet in the file's place.
+struct Pending {
     Target target;
-    const auto take = [&target, &name] { return target.Open(name) && target.TryLock(name); };
-    if (!take()) {
-        if (!target.Busy()) return fail(FileOp::Open, win32::LastError());
-        if (!(waitForLock && waitForLock(take))) return inUse();
-    }
-    const std::wstring path = FinalPath(target.Handle(), target.Path());
-    const size_t sep = path.find_last_of(L"\\/");
-    const std::wstring folder = sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
-
-    std::wstring tempPath;
+    std::wstring path, folder, tempPath;
     FileId tempId;
-    const HANDLE temp = CreateTemp(folder, tempPath, tempId);
-    if (temp == INVALID_HANDLE_VALUE) return fail(FileOp::Open, win32::LastError());
-    HandleOutputFile out(temp, win32::Narrow(tempPath));
-    auto failWith = [&](FileOp op, std::error_code err) {
-        out.Close();
-        RemoveOurs(tempPath, tempId);
-        return fail(op, err);
-    };
-    if (!writeCopy(out)) {
-        const std::error_code err = out.Error();
-        return failWith(err ? FileOp::Write : FileOp::Read, err);
-    }
-    if (!out.Flush()) return failWith(FileOp::Flush, out.Error());
-    if (!out.Sync()) return failWith(FileOp::Sync, out.Error());
-    if (!out.Close()) return failWith(FileOp::Close, out.Error());
+    std::unique_ptr<HandleOutputFile> out;
+    LockWait waitForLock;
 
-    // The copy takes the file's place with the file's attributes and security: ReplaceFile
-    // keeps them. The file goes aside under a backup name of its own first, so that a replace
-    // that stops halfway can put it back.
-    if (!win32::Allowed(FileOp::Rename, win32::Narrow(tempPath)))
-        return failWith(FileOp::Rename, win32::LastError());
+    ~Pending() {
+        if (out) Fail(FileOp::Close, {});
+    }
+    ReplaceResult Fail(FileOp op, std::error_code err) {
+        if (out) out->Close();
+        out.reset();
+        RemoveOurs(tempPath, tempId);
+        return ReplaceResult::Failure(op, err);
+    }
+};
+
+ReplaceResult InUse() {
+    return ReplaceResult::Failure(FileOp::Open,
+                                  std::make_error_code(std::errc::device_or_resource_busy), true);
+}
+
+// Puts the copy in the file's place with the file's attributes and security (ReplaceFile keeps
+// them). The file goes aside under a backup name of its own first, so that a replace that stops
+// halfway can put it back; a program that holds the file open without letting it be deleted is
+// waited for.
+ReplaceResult TakePlace(Pending& p) {
+    if (!win32::Allowed(FileOp::Rename, win32::Narrow(p.tempPath)))
+        return p.Fail(FileOp::Rename, win32::LastError());
     std::wstring backupPath;
     FileId backupId;
-    const HANDLE backup = CreateTemp(folder, backupPath, backupId);
-    if (backup == INVALID_HANDLE_VALUE) return failWith(FileOp::Rename, win32::LastError());
+    const HANDLE backup = CreateTemp(p.folder, backupPath, backupId);
+    if (backup == INVALID_HANDLE_VALUE) return p.Fail(FileOp::Rename, win32::LastError());
     ::CloseHandle(backup);
-    // A program that holds the file open without letting it be deleted is waited for too.
     DWORD error = 0;
     const auto replace = [&] {
-        error = ::ReplaceFileW(path.c_str(), tempPath.c_str(), backupPath.c_str(),
+        error = ::ReplaceFileW(p.path.c_str(), p.tempPath.c_str(), backupPath.c_str(),
                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                     ? 0
                     : ::GetLastError();
         return !win32::IsBusy(error);
     };
-    if (!replace() && waitForLock) waitForLock(replace);
+    if (!replace() && p.waitForLock) p.waitForLock(replace);
     if (error != 0) {
-        // The mission went aside but the copy did not take its place: it comes back.
+        // The file went aside but the copy did not take its place: it comes back.
         if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-            ::MoveFileExW(backupPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        RemoveOurs(tempPath, tempId);
+            ::MoveFileExW(backupPath.c_str(), p.path.c_str(), MOVEFILE_REPLACE_EXISTING);
         ::DeleteFileW(backupPath.c_str());
-        if (win32::IsBusy(error)) return inUse();
-        return fail(FileOp::Rename, std::error_code(static_cast<int>(error), std::system_category()));
+        if (win32::IsBusy(error)) {
+            p.Fail(FileOp::Rename, {});
+            return InUse();
+        }
+        return p.Fail(FileOp::Rename, std::error_code(static_cast<int>(error), std::system_category()));
     }
     ::DeleteFileW(backupPath.c_str());
     ReplaceResult done;
     done.ok = true;
     return done;
+}
+
+}  // namespace
+
+struct ReplacementGroup::Impl {
+    std::vector<std::unique_ptr<Pending>> pending;
+};
+
+ReplacementGroup::ReplacementGroup() : m_impl(std::make_unique<Impl>()) {}
+
+ReplacementGroup::~ReplacementGroup() = default;
+
+size_t ReplacementGroup::Size() const {
+    return m_impl->pending.size();
+}
+
+ReplaceResult ReplacementGroup::Add(const std::string& name,
+                                    const std::function<bool(OutputFile&)>& writeCopy,
+                                    const LockWait& waitForLock) {
+    const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
+    if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
+    // Another launcher rewriting the mission, or another program holding it open without letting
+    // others read it, is waited for a while (the windows alive meanwhile), then reported in use.
+    auto p = std::make_unique<Pending>();
+    Target& target = p->target;
+    const auto take = [&target, &name] { return target.Open(name) && target.TryLock(name); };
+    if (!take()) {
+        if (!target.Busy()) return fail(FileOp::Open, win32::LastError());
+        if (!(waitForLock && waitForLock(take))) return InUse();
+    }
+    p->waitForLock = waitForLock;
+    p->path = FinalPath(target.Handle(), target.Path());
+    const size_t sep = p->path.find_last_of(L"\\/");
+    p->folder = sep == std::wstring::npos ? std::wstring() : p->path.substr(0, sep + 1);
+    const HANDLE temp = CreateTemp(p->folder, p->tempPath, p->tempId);
+    if (temp == INVALID_HANDLE_VALUE) return fail(FileOp::Open, win32::LastError());
+    p->out = std::make_unique<HandleOutputFile>(temp, win32::Narrow(p->tempPath));
+    if (!writeCopy(*p->out)) {
+        const std::error_code err = p->out->Error();
+        return p->Fail(err ? FileOp::Write : FileOp::Read, err);
+    }
+    if (!p->out->Flush()) return p->Fail(FileOp::Flush, p->out->Error());
+    m_impl->pending.push_back(std::move(p));
+    ReplaceResult added;
+    added.ok = true;
+    return added;
+}
+
+std::vector<ReplaceResult> ReplacementGroup::Commit() {
+    std::vector<std::unique_ptr<Pending>> group = std::move(m_impl->pending);
+    m_impl->pending.clear();
+    std::vector<ReplaceResult> results(group.size());
+    // Every copy on the disk before any takes its file's place.
+    for (size_t i = 0; i < group.size(); ++i)
+        if (!group[i]->out->Sync()) results[i] = group[i]->Fail(FileOp::Sync, group[i]->out->Error());
+    for (size_t i = 0; i < group.size(); ++i) {
+        Pending& p = *group[i];
+        if (!p.out) continue;
+        if (!p.out->Close()) {
+            results[i] = p.Fail(FileOp::Close, p.out->Error());
+            continue;
+        }
+        p.out.reset();
+        results[i] = TakePlace(p);
+    }
+    return results;
+}
+
+ReplaceResult ReplaceFileSafely(const std::string& name,
+                                const std::function<bool(OutputFile&)>& writeCopy,
+                                const LockWait& waitForLock) {
+    ReplacementGroup group;
+    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
+    return added.ok ? group.Commit().front() : added;
+}
+
+void RemoveLeftoverCopies() {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileW(L"SXTempMission-*.tmp", &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    do {
+        const std::string name = win32::Narrow(data.cFileName);
+        // A copy that a running rewrite has just closed waits a moment for its ReplaceFile: only
+        // one older than ten seconds, and open nowhere (opened here alone), goes.
+        if (!backend::IsLeftoverName(name) ||
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            ticks(now) - ticks(data.ftLastWriteTime) < 10ull * 10000000ull ||
+            !win32::Allowed(FileOp::Unlink, name))
+            continue;
+        const HANDLE h = ::CreateFileW(data.cFileName, DELETE, 0, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr);
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
 }
 
 }  // namespace sx::os

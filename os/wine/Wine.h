@@ -35,6 +35,8 @@ bool IsWindowsExecutable(const std::string& hostPath);
 // The wine program: $WINE (a path, or a name looked up on the PATH), else wine on the PATH;
 // empty when there is none.
 std::string FindWine();
+// A program of that name in the folders of the PATH; empty when there is none.
+std::string FindOnPath(const std::string& program);
 
 // The Wine a prefix's tool records but that is not installed (or that the tool does not
 // name), and the one that would start the game instead.

@@ -130,7 +130,10 @@ std::string FindWine() {
     const char* wine = std::getenv("WINE");
     if (wine != nullptr && std::strchr(wine, '/') != nullptr)
         return ::access(wine, X_OK) == 0 ? wine : "";
-    const std::string program = (wine && *wine) ? wine : "wine";
+    return FindOnPath((wine && *wine) ? wine : "wine");
+}
+
+std::string FindOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     const std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
     size_t pos = 0;

@@ -43,6 +43,9 @@ class FakeHost : public ui::IHost {
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
     void RunUntil(const std::function<bool()>& done) override;
+    void PumpEvents() override {
+        if (whileWaiting) whileWaiting();
+    }
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;
     std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,
@@ -58,6 +61,11 @@ class FakeHost : public ui::IHost {
     void AnswerMessages(std::initializer_list<int> answers);
     // Answers for the next file dialogs: a path, or nothing for cancel.
     void AnswerFileDialog(std::optional<std::string> path);
+    // The entry chosen in the next control menus (default: none).
+    void AnswerControlMenu(unsigned id) { menuAnswers.push_back(id); }
+    std::deque<unsigned> menuAnswers;
+    // The entries of every control menu shown, in order.
+    std::vector<std::vector<ui::MenuEntry>> controlMenus;
 
     std::vector<MessageRecord> messages;
     std::vector<ui::FileDialogRequest> fileDialogs;
@@ -126,6 +134,15 @@ class FakeWindow : public ui::IDialogWindow {
     int ListCurSel(int id) const override { return Ctl(id).curSel; }
     void SetIcon(ui::IconHandle icon, bool big) override { (big ? bigIcon : smallIcon) = icon; }
     bool AppendMenuEntry(unsigned id, const std::string& text) override;
+    unsigned ShowControlMenu(int, const std::vector<ui::MenuEntry>& entries) override {
+        m_host.controlMenus.push_back(entries);
+        if (m_host.menuAnswers.empty()) return 0;
+        const unsigned chosen = m_host.menuAnswers.front();
+        m_host.menuAnswers.pop_front();
+        return chosen;
+    }
+    // The user asks for a control's own menu.
+    void OpenControlMenu(int id) { m_dlg.DispatchCommand(id, ui::Event::ContextMenu); }
     bool AppendSubmenu(const std::string& text, const std::vector<ui::MenuEntry>& entries) override {
         menu.emplace_back(0, text);
         submenus[text] = entries;

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mission list's own menu: one callsign for every mission of the list, and the list's folder
+// in the desktop's file manager.
+#include <memory>
+
+#include "app/BatchDlg.h"
+#include "app/LauncherDlg.h"
+#include "missionfile/CallsignBatch.h"
+#include "missionfile/MissionText.h"
+#include "os/Paths.h"
+#include "ui/Wait.h"
+
+using namespace sx;
+using namespace sx::ui;
+
+namespace {
+constexpr const char* kBatchBadCallsign =
+    "A callsign must be one line of text made of characters\nthat mission files can hold.\nNo "
+    "mission has been changed.";
+constexpr const char* kFolderNotOpened = "The folder could not be opened.";
+// The progress window shows once a batch has run this long, and changes at most this often.
+constexpr int64_t kProgressAfterMs = 500;
+constexpr int64_t kProgressEveryMs = 100;
+}  // namespace
+
+void CLauncherDlg::OnMissionListMenu() {
+    IDialogWindow* wnd = GetWindow();
+    if (wnd == nullptr) return;
+    const std::vector<MenuEntry> entries = {
+        {IDM_SET_CALLSIGN_ALL, "Set callsign in all missions...", false,
+         m_listMissions.GetCount() > 0},
+        {IDM_OPEN_FOLDER, "Open this folder", false,
+         !m_strListFolder.empty() && os::PathExists(m_strListFolder)},
+    };
+    switch (wnd->ShowControlMenu(IDC_MISSION_LIST, entries)) {
+        case IDM_SET_CALLSIGN_ALL:
+            OnSetCallsignInAll();
+            break;
+        case IDM_OPEN_FOLDER:
+            if (!os::OpenFolder(m_strListFolder)) ShowMessageBox(kFolderNotOpened);
+            break;
+        default:
+            break;
+    }
+}
+
+void CLauncherDlg::OnSetCallsignInAll() {
+    UpdateData(true);  // the callsign field's text, to start from
+    std::vector<std::string> names;
+    for (int i = 0; i < m_listMissions.GetCount(); ++i) names.push_back(m_listMissions.GetText(i));
+    EnterCategoryFolder();
+    CCallsignBatchDlg ask;
+    ask.m_nMissions = static_cast<int>(names.size());
+    ask.m_nOther = MissionsWithOtherCallsign(names, m_strCallsign);
+    ask.m_strCallsign = m_strCallsign;
+    if (ask.DoModal() != IdOk) return;
+    // Refused at once, before any mission is touched.
+    if (!ask.m_bExact || !IsStorableCallsign(ask.m_strCallsign)) {
+        ShowMessageBox(kBatchBadCallsign);
+        return;
+    }
+    const std::string selected = SelectedMission();
+    BatchSummary summary;
+    {
+        // The windows paint meanwhile and take nothing but the progress window's Cancel.
+        const BusyScope busy;
+        std::unique_ptr<CProgressDlg> progress;
+        const int64_t start = os::MonotonicMilliseconds();
+        int64_t shown = 0;
+        const os::LockWait waitForLock = [](const std::function<bool()>& tryLock) {
+            return WaitKeepingWindowsAlive(tryLock, kLockWaitMs);
+        };
+        EnterCategoryFolder();
+        summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock,
+                                   [&](int index, const std::string& name) {
+            PumpEvents();
+            const int64_t now = os::MonotonicMilliseconds();
+            if (!progress && now - start >= kProgressAfterMs) {
+                progress = std::make_unique<CProgressDlg>();
+                if (progress->Create()) progress->GetWindow()->SetEnabled(true);
+            }
+            if (progress && now - shown >= kProgressEveryMs) {
+                progress->ShowMission(index + 1, static_cast<int>(names.size()), name);
+                shown = now;
+                PumpEvents();
+            }
+            return !(progress && progress->Cancelled());
+        });
+    }
+    ShowMessageBox(BatchSummaryText(summary));
+    // The list again, the mission selected before still selected, its callsign in the field.
+    m_bReselect = 0;
+    RefreshMissionList();
+    for (int i = 0; i < m_listMissions.GetCount(); ++i) {
+        if (m_listMissions.GetText(i) != selected) continue;
+        m_listMissions.SetCurSel(i);
+        LoadBriefing();
+        LoadCallsign();
+        break;
+    }
+}

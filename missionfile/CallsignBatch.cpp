@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "missionfile/CallsignBatch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "missionfile/FileStreams.h"
+#include "missionfile/MissionText.h"
+
+namespace sx {
+
+namespace {
+
+// Compares what a copy writes with the bytes of the file it copies, as they come: no more of
+// either in memory than a piece.
+class ComparingSink : public ByteSink {
+  public:
+    explicit ComparingSink(os::InputFile& original) : m_file(original) {}
+    bool Write(const char* data, size_t size) override {
+        while (size > 0 && m_same) {
+            if (m_pos == m_end && !Refill()) {
+                m_same = false;
+                break;
+            }
+            const size_t n = std::min(size, m_end - m_pos);
+            m_same = std::memcmp(data, m_buf + m_pos, n) == 0;
+            data += n;
+            size -= n;
+            m_pos += n;
+        }
+        return true;
+    }
+    // True when what was written is the file's bytes, all of them.
+    bool Same() { return m_same && m_pos == m_end && !Refill(); }
+
+  private:
+    bool Refill() {
+        const std::ptrdiff_t n = m_file.Read(m_buf, sizeof m_buf);
+        m_pos = 0;
+        m_end = n > 0 ? static_cast<size_t>(n) : 0;
+        return n > 0;
+    }
+    os::InputFile& m_file;
+    char m_buf[1 << 14];
+    size_t m_pos = 0, m_end = 0;
+    bool m_same = true;
+};
+
+// Why a mission could not be changed, in the user's words.
+std::string Reason(std::error_code err, bool inUse) {
+    using std::errc;
+    if (inUse || err == errc::device_or_resource_busy) return "it is in use by another program";
+    if (err == errc::no_such_file_or_directory || err == errc::too_many_symbolic_link_levels)
+        return "it is gone";
+    if (err == errc::is_a_directory || err == errc::invalid_argument) return "it is not a file";
+    if (err == errc::read_only_file_system) return "it lies on a read-only disk";
+    if (err == errc::permission_denied || err == errc::operation_not_permitted)
+        return "it may not be changed";
+    if (err == errc::no_space_on_device) return "the disk is full";
+    return "it could not be written";
+}
+
+enum class Found { Rewrite, Already, NoRecord, Unreadable };
+
+// What the rewrite of a mission would do, from a copy compared with the mission as it is.
+Found Look(const std::string& name, const std::string& callsign, std::error_code& why) {
+    os::InputFile in, original;
+    if (!in.Open(name) || !original.Open(name)) {
+        why = in.IsOpen() ? original.OpenError() : in.OpenError();
+        return Found::Unreadable;
+    }
+    FileSource source(in);
+    ComparingSink compare(original);
+    int records = 0;
+    if (!CopyWithCallsign(source, compare, callsign, &records)) {
+        why = std::make_error_code(std::errc::io_error);
+        return Found::Unreadable;
+    }
+    if (records == 0) return Found::NoRecord;
+    return compare.Same() ? Found::Already : Found::Rewrite;
+}
+
+}  // namespace
+
+std::string BatchSummaryText(const BatchSummary& s) {
+    std::string text = "Callsign set in " + std::to_string(s.set) + " missions.\n" +
+                       std::to_string(s.already) + " already had it.\n" +
+                       std::to_string(s.noRecord) + " have no player record.";
+    if (!s.failed.empty()) {
+        text += "\n" + std::to_string(s.failed.size()) + " could not be changed:";
+        for (size_t i = 0; i < s.failed.size() && i < kSummaryNamed; ++i)
+            text += "\n" + s.failed[i].name + ": " + s.failed[i].reason;
+        if (s.failed.size() > kSummaryNamed)
+            text += "\nand " + std::to_string(s.failed.size() - kSummaryNamed) + " more";
+    }
+    if (s.cancelled)
+        text += "\nCancelled after " + std::to_string(s.done) + " of " + std::to_string(s.total) +
+                " missions.";
+    return text;
+}
+
+BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::string& callsign,
+                              const os::LockWait& waitForLock, const BatchProgress& progress) {
+    BatchSummary summary;
+    summary.total = static_cast<int>(names.size());
+    os::RemoveLeftoverCopies();
+    // Another program's lock is waited for once a batch; after that a held mission is in use.
+    bool waited = false;
+    const os::LockWait once = [&](const std::function<bool()>& tryLock) {
+        if (waited || !waitForLock) return tryLock();
+        waited = true;
+        return waitForLock(tryLock);
+    };
+    os::ReplacementGroup group;
+    struct Added {
+        std::string name;
+        os::FileAttributes before;
+    };
+    std::vector<Added> added;
+    const auto fail = [&summary](const std::string& name, std::error_code err, bool inUse) {
+        summary.failed.push_back({name, Reason(err, inUse)});
+    };
+    const auto commit = [&] {
+        const std::vector<os::ReplaceResult> results = group.Commit();
+        for (size_t i = 0; i < results.size(); ++i) {
+            if (results[i].ok) {
+                ++summary.set;
+                continue;
+            }
+            os::RestoreAttributes(added[i].name, added[i].before);
+            fail(added[i].name, results[i].error, results[i].inUse);
+        }
+        added.clear();
+    };
+    for (const std::string& name : names) {
+        if (progress && !progress(summary.done, name)) {
+            summary.cancelled = true;
+            break;
+        }
+        ++summary.done;
+        std::error_code why;
+        switch (Look(name, callsign, why)) {
+            case Found::Unreadable:
+                fail(name, why, false);
+                continue;
+            case Found::NoRecord:
+                ++summary.noRecord;
+                continue;
+            case Found::Already:
+                ++summary.already;
+                continue;
+            case Found::Rewrite:
+                break;
+        }
+        const std::optional<os::FileAttributes> before = os::MakeWritable(name, &why);
+        if (!before) {
+            fail(name, why, false);
+            continue;
+        }
+        const os::ReplaceResult result = group.Add(
+            name,
+            [&](os::OutputFile& out) {
+                // Opened under the lock, so the copy starts from the latest version.
+                os::InputFile in;
+                if (!in.Open(name)) return false;
+                FileSource source(in);
+                FileSink sink(out);
+                return CopyWithCallsign(source, sink, callsign);
+            },
+            once);
+        if (!result.ok) {
+            os::RestoreAttributes(name, *before);
+            fail(name, result.error, result.inUse);
+            continue;
+        }
+        added.push_back({name, *before});
+        if (group.Size() == kBatchGroup) commit();
+    }
+    commit();
+    return summary;
+}
+
+int MissionsWithOtherCallsign(const std::vector<std::string>& names, const std::string& callsign) {
+    // Those the batch would rewrite: what the user is told will change.
+    int other = 0;
+    std::error_code why;
+    for (const std::string& name : names) other += Look(name, callsign, why) == Found::Rewrite;
+    return other;
+}
+
+}  // namespace sx
