@@ -1,11 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the Linux build, read before any window: the prefix to use, and what the
 // program can tell without a display.
+#include <chrono>
+#include <clocale>
 #include <cstdio>
+#include <cwchar>
+#include <filesystem>
+#include <map>
+#include <thread>
 
 #include "app/LauncherDlg.h"
 #include "catalogue/Catalogue.h"
+#include "base/Text.h"
 #include "launch/Launch.h"
+#include "missionfile/CallsignBatch.h"
+#include "missionfile/MissionFile.h"
+#include "missionfile/MissionText.h"
+#include "os/Paths.h"
 #include "os/Process.h"
 #include "version/Version.h"
 
@@ -33,15 +44,20 @@ int Help() {
     std::printf(
         "Usage: %s [--prefix DIR]\n"
         "       %s --list-installations\n"
+        "       %s --set-callsign NAME FILE...\n"
         "Manages the missions of Vantorra, a Windows game run under Wine.\n\n"
         "  --prefix DIR           the Wine prefix the game is installed in\n"
         "  --list-installations   list the game's installations, the one used last first\n"
+        "  --set-callsign NAME FILE...\n"
+        "                         set the callsign of every player record of the missions\n"
+        "                         to NAME, print what was done; exit 1 when a mission could\n"
+        "                         not be changed\n"
         "  --help                 show this text and end\n"
         "  --version              show the version and end\n\n"
         "Without --prefix, the prefix is $WINEPREFIX. Without that, %s looks for the\n"
         "prefixes that hold the game in these places, takes the one used last, and starts\n"
         "the game as the prefix's tool starts it:\n",
-        kProgram, kProgram, kProgram);
+        kProgram, kProgram, kProgram, kProgram);
     for (const std::string& place : sx::os::InstallationPlaces()) std::printf("  %s\n", place.c_str());
     std::printf("\n%s is free software under the GNU General Public License, version 3 or\n"
                 "later: you may share and change it under its terms.\n",
@@ -82,6 +98,79 @@ int ListInstallations() {
     return 1;
 }
 
+// The text of the user's locale as Windows-1252, the mission files' code page; nothing when a
+// character has no place there or the text is not of the locale.
+std::optional<std::string> FromLocale(const std::string& text) {
+    std::setlocale(LC_CTYPE, "");
+    std::mbstate_t state{};
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        wchar_t wc = 0;
+        const size_t n = std::mbrtowc(&wc, text.data() + at, text.size() - at, &state);
+        unsigned char byte = 0;
+        if (n == 0 || n > text.size() - at || !sx::UnicodeToCp1252(static_cast<char32_t>(wc), byte))
+            return std::nullopt;
+        out += static_cast<char>(byte);
+        at += n;
+    }
+    return out;
+}
+
+// The missions named on the command line, folder by folder, as the list's menu changes a list.
+int SetCallsign(int argc, char** argv, int first) {
+    if (first + 1 >= argc) {
+        std::fprintf(stderr, "%s: --set-callsign needs a callsign and at least one mission\n"
+                             "Try '%s --help'.\n", kProgram, kProgram);
+        return 2;
+    }
+    const std::optional<std::string> callsign = FromLocale(argv[first]);
+    if (!callsign || !sx::IsStorableCallsign(*callsign)) {
+        std::fprintf(stderr,
+                     "%s: %s: a callsign must be one line of text made of characters that "
+                     "mission files can hold\n",
+                     kProgram, argv[first]);
+        return 2;
+    }
+    std::error_code err;
+    const std::string start = std::filesystem::current_path(err).string();
+    // Missions in one folder are changed together; a name is said as the user gave it.
+    std::vector<std::pair<std::string, std::vector<std::string>>> folders;
+    std::map<std::pair<std::string, std::string>, std::string> given;
+    for (int i = first + 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const size_t slash = arg.rfind('/');
+        std::string folder = slash == std::string::npos ? "." : arg.substr(0, slash + 1);
+        if (folder[0] != '/') folder = start + "/" + folder;
+        const std::string name = slash == std::string::npos ? arg : arg.substr(slash + 1);
+        if (folders.empty() || folders.back().first != folder) folders.push_back({folder, {}});
+        folders.back().second.push_back(name);
+        given[{folder, name}] = arg;
+    }
+    const sx::os::LockWait waitForLock = [](const std::function<bool()>& tryLock) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(sx::kLockWaitMs);
+        while (!tryLock()) {
+            if (std::chrono::steady_clock::now() >= until) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return true;
+    };
+    sx::BatchSummary all;
+    for (const auto& [folder, names] : folders) {
+        sx::BatchSummary part;
+        if (!sx::os::ChangeDir(folder)) {
+            for (const std::string& name : names) part.failed.push_back({name, "its folder cannot be opened"});
+        } else {
+            part = sx::SetCallsignInAll(names, *callsign, waitForLock, nullptr);
+        }
+        all.set += part.set;
+        all.already += part.already;
+        all.noRecord += part.noRecord;
+        for (sx::BatchFailure& f : part.failed) all.failed.push_back({given[{folder, f.name}], f.reason});
+    }
+    std::printf("%s\n", sx::BatchSummaryText(all).c_str());
+    return all.failed.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 std::optional<int> CLauncherApp::CommandLine(int argc, char** argv) {
@@ -90,6 +179,7 @@ std::optional<int> CLauncherApp::CommandLine(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") return Help();
         if (arg == "--version" || arg == "-V") return Version();
         if (arg == "--list-installations") return ListInstallations();
+        if (arg == "--set-callsign") return SetCallsign(argc, argv, i + 1);
         if (arg == "--prefix" && i + 1 < argc) {
             sx::os::NamePrefix(argv[++i]);
         } else if (arg.rfind("--prefix=", 0) == 0) {

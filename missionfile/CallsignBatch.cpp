@@ -47,8 +47,9 @@ class ComparingSink : public ByteSink {
     bool m_same = true;
 };
 
-// Why a mission could not be changed, in the user's words.
-std::string Reason(std::error_code err, bool inUse) {
+// Why a mission could not be changed, in the user's words; reading: it failed before anything
+// was written.
+std::string Reason(std::error_code err, bool inUse, bool reading) {
     using std::errc;
     if (inUse || err == errc::device_or_resource_busy) return "it is in use by another program";
     if (err == errc::no_such_file_or_directory || err == errc::too_many_symbolic_link_levels)
@@ -58,7 +59,7 @@ std::string Reason(std::error_code err, bool inUse) {
     if (err == errc::permission_denied || err == errc::operation_not_permitted)
         return "it may not be changed";
     if (err == errc::no_space_on_device) return "the disk is full";
-    return "it could not be written";
+    return reading ? "it could not be read" : "it could not be written";
 }
 
 enum class Found { Rewrite, Already, NoRecord, Unreadable };
@@ -114,12 +115,15 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
     };
     os::ReplacementGroup group;
     struct Added {
-        std::string name;
+        size_t index;
         os::FileAttributes before;
     };
     std::vector<Added> added;
-    const auto fail = [&summary](const std::string& name, std::error_code err, bool inUse) {
-        summary.failed.push_back({name, Reason(err, inUse)});
+    // Failures as they come, with their place in the list: a copy fails at the group's commit,
+    // after missions that come later in the list failed.
+    std::vector<std::pair<size_t, BatchFailure>> failed;
+    const auto fail = [&](size_t index, std::error_code err, bool inUse, bool reading = false) {
+        failed.push_back({index, {names[index], Reason(err, inUse, reading)}});
     };
     const auto commit = [&] {
         const std::vector<os::ReplaceResult> results = group.Commit();
@@ -128,12 +132,13 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
                 ++summary.set;
                 continue;
             }
-            os::RestoreAttributes(added[i].name, added[i].before);
-            fail(added[i].name, results[i].error, results[i].inUse);
+            os::RestoreAttributes(names[added[i].index], added[i].before);
+            fail(added[i].index, results[i].error, results[i].inUse);
         }
         added.clear();
     };
-    for (const std::string& name : names) {
+    for (size_t index = 0; index < names.size(); ++index) {
+        const std::string& name = names[index];
         if (progress && !progress(summary.done, name)) {
             summary.cancelled = true;
             break;
@@ -142,7 +147,7 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         std::error_code why;
         switch (Look(name, callsign, why)) {
             case Found::Unreadable:
-                fail(name, why, false);
+                fail(index, why, false, true);
                 continue;
             case Found::NoRecord:
                 ++summary.noRecord;
@@ -155,7 +160,7 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         }
         const std::optional<os::FileAttributes> before = os::MakeWritable(name, &why);
         if (!before) {
-            fail(name, why, false);
+            fail(index, why, false);
             continue;
         }
         const os::ReplaceResult result = group.Add(
@@ -171,13 +176,16 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
             once);
         if (!result.ok) {
             os::RestoreAttributes(name, *before);
-            fail(name, result.error, result.inUse);
+            fail(index, result.error, result.inUse);
             continue;
         }
-        added.push_back({name, *before});
+        added.push_back({index, *before});
         if (group.Size() == kBatchGroup) commit();
     }
     commit();
+    std::stable_sort(failed.begin(), failed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& f : failed) summary.failed.push_back(std::move(f.second));
     return summary;
 }
 

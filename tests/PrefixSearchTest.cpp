@@ -3,7 +3,6 @@
 // tools lay out theirs: which prefix is found, what starts the game there (each tool's programs
 // log how they were started), and when the user is asked first.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -281,38 +280,9 @@ TEST(PrefixSearch, EachToolsSetups) {
     }
 }
 
-// What --list-installations printed, in a process of its own: its output, exit code, time and
-// peak memory.
-struct Listed {
-    std::string out, err;
-    int code = -1;
-    long ms = 0, peakKiB = 0;
-};
-Listed ListInstallations(const Home& h) {
-    const std::string out = h / "out", err = h / "err";
-    const auto start = std::chrono::steady_clock::now();
-    std::fflush(stdout);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::freopen(out.c_str(), "w", stdout);
-        std::freopen(err.c_str(), "w", stderr);
-        char program[] = "Sortilex", option[] = "--list-installations";
-        char* argv[] = {program, option, nullptr};
-        const int code = CLauncherApp().CommandLine(2, argv).value_or(99);
-        std::fflush(stdout);
-        std::fflush(stderr);
-        ::_exit(code);
-    }
-    Listed l;
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    l.ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - start).count());
-    l.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    l.peakKiB = usage.ru_maxrss;
-    l.out = ReadFile(out);
-    l.err = ReadFile(err);
+// What --list-installations printed, the home's folder written "~".
+CommandRun ListInstallations(const Home& h) {
+    CommandRun l = RunCommandLine({"--list-installations"}, h.dir.path());
     for (std::string* text : {&l.out, &l.err})
         for (size_t at; (at = text->find(h.dir.path())) != std::string::npos;) text->replace(at, h.dir.path().size(), "~");
     return l;
@@ -391,7 +361,7 @@ TEST(PrefixSearch, BoundsAndTrust) {
         Home h;
         h.Prefix(".wine", true, 3600);
         row.make(h);
-        const Listed l = ListInstallations(h);
+        const CommandRun l = ListInstallations(h);
         os::SetOwnerHook(nullptr);
         EXPECT_EQ(l.code, 0);
         EXPECT_EQ(l.out, row.out);
@@ -438,7 +408,7 @@ TEST(PrefixSearch, TheWindowMenuOffersEveryInstallation) {
 
 TEST(PrefixSearch, NothingInstalledIsSaidOnStderr) {
     Home h;
-    const Listed l = ListInstallations(h);
+    const CommandRun l = ListInstallations(h);
     EXPECT_EQ(l.code, 1);
     EXPECT_EQ(l.out, "");
     EXPECT_EQ(l.err, "Vantorra not detected on your machine\n");

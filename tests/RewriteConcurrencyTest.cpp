@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Rewrites that meet other programs: a rewrite killed at random moments, two launchers at once on
-// one mission or on two missions of one folder, a lock another program holds, readers.
+// Rewrites that meet other programs: a rewrite or a whole list's batch killed at random moments,
+// two launchers at once on one mission or on two missions of one folder, a lock another program
+// holds, readers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <random>
 
+#include "missionfile/CallsignBatch.h"
 #include "missionfile/MissionText.h"
 #include "tests/support/Launcher.h"
 #include "tests/support/Messages.h"
@@ -78,36 +80,60 @@ Child HoldLock(const std::string& path, int milliseconds) {
 }
 
 TEST(RewriteConcurrency, KilledAtRandomMomentsLeavesOldOrNewBytes) {
-    const std::string big = BigMission(20000);
-    OneMission l(big);
-    const std::string withA = Copy(big, "Alpha");
-    const std::string withB = Copy(big, "Bravo");
+    // A single change of one big mission, and one callsign for a whole list (its missions
+    // written in groups that share one sync): killed at any moment, every mission is whole, old
+    // or new, and a later run leaves no temporary file behind.
+    const struct {
+        const char* what;
+        int missions, waypoints, rounds, maxDelayUs;
+        bool batch;
+    } cases[] = {
+        {"a single change", 1, 20000, Rounds(200), 20000, false},
+        {"the whole list", 150, 300, Rounds(50), 60000, true},
+    };
     std::mt19937 rng(20261206);
-    std::uniform_int_distribution<int> delayUs(0, 20000);
-    // The soak run asks for more rounds.
-    const int rounds = Rounds(200);
-    int kills = 0, midRewrite = 0;
-    for (int round = 0; round < rounds; ++round) {
-        Child rewriter([&] {
-            for (int i = 0;; ++i) l.Change(i % 2 ? "Alpha" : "Bravo");
-            return 0;
-        });
-        ::usleep(static_cast<useconds_t>(delayUs(rng)));
-        ::kill(rewriter.pid, SIGKILL);
-        kills += rewriter.Wait() == 100 ? 1 : 0;
-        // A temporary file left behind means the kill came in the middle of a rewrite.
-        for (const std::string& name : l.Leftovers()) {
-            ++midRewrite;
-            std::filesystem::remove(l.Missions(name));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Launcher l;
+        const std::string big = BigMission(c.waypoints);
+        const std::string withA = Copy(big, "Alpha"), withB = Copy(big, "Bravo");
+        std::vector<std::string> names;
+        for (int i = 0; i < c.missions; ++i) {
+            names.push_back("m" + std::to_string(i) + ".mis");
+            WriteFile(l.Missions(names.back()), big);
         }
-        const std::string now = ReadFile(l.path);
-        ASSERT_TRUE(now == big || now == withA || now == withB)
-            << "round " << round << ": " << now.size() << " bytes";
+        l.Open();
+        std::uniform_int_distribution<int> delayUs(0, c.maxDelayUs);
+        int kills = 0, midRewrite = 0;
+        for (int round = 0; round < c.rounds; ++round) {
+            Child rewriter([&] {
+                for (int i = 0;; ++i) {
+                    if (c.batch)
+                        SetCallsignInAll(names, i % 2 ? "Alpha" : "Bravo", nullptr, nullptr);
+                    else
+                        l.Change(i % 2 ? "Alpha" : "Bravo");
+                }
+                return 0;
+            });
+            ::usleep(static_cast<useconds_t>(delayUs(rng)));
+            ::kill(rewriter.pid, SIGKILL);
+            kills += rewriter.Wait() == 100 ? 1 : 0;
+            // A temporary file left behind means the kill came in the middle of a rewrite.
+            midRewrite += l.Leftovers(l.prefix.missions()).empty() ? 0 : 1;
+            for (const std::string& name : names) {
+                const std::string now = ReadFile(l.Missions(name));
+                ASSERT_TRUE(now == big || now == withA || now == withB)
+                    << "round " << round << ", " << name << ": " << now.size() << " bytes";
+            }
+        }
+        EXPECT_EQ(kills, c.rounds);
+        EXPECT_GT(midRewrite, c.rounds / 4) << "too few kills landed inside a rewrite to prove anything";
+        l.wnd().SelectListItem(IDC_MISSION_LIST, 0);
+        l.Change("Later");
+        EXPECT_TRUE(l.Leftovers(l.prefix.missions()).empty());
+        std::printf("%s: %d kills, %d of them inside a rewrite; every mission was whole every time\n",
+                    c.what, kills, midRewrite);
     }
-    EXPECT_EQ(kills, rounds);
-    EXPECT_GT(midRewrite, rounds / 4) << "too few kills landed inside a rewrite to prove anything";
-    std::printf("%d kills, %d of them inside a rewrite; the mission was whole every time\n", kills,
-                midRewrite);
 }
 
 // Two launchers started the same moment, each changing the mission at one index of the list.

@@ -290,7 +290,9 @@ void InitializeProcess(int argc, char** argv) {
 
 bool OpenFolder(const std::string& folder) {
     const std::string opener = wine::FindOnPath("xdg-open");
-    const std::string hostFolder = ToHostPath(folder);
+    // The folder where it really lies (drive_c, not the drive letter's link), as a player
+    // knows it.
+    const std::string hostFolder = RealHostPath(ToHostPath(folder));
     if (opener.empty() || hostFolder.empty()) return false;
     std::vector<std::string> argv = {"xdg-open", hostFolder};
     std::vector<std::string> env;

@@ -266,7 +266,7 @@ std::vector<ReplaceResult> ReplacementGroup::Commit() {
             if (err) results[i] = p.Fail(FileOp::Sync, err);
         }
     }
-    std::vector<int> folders;  // to flush, once each
+    std::vector<int> folders;  // of the files put in place: flushed once each below
     for (size_t i = 0; i < group.size(); ++i) {
         Pending& p = *group[i];
         if (!p.out) continue;
@@ -287,7 +287,7 @@ std::vector<ReplaceResult> ReplacementGroup::Commit() {
         }
         p.out.reset();  // in place: nothing left to remove
         results[i].ok = true;
-        if (std::find(folders.begin(), folders.end(), i) == folders.end()) folders.push_back(static_cast<int>(i));
+        folders.push_back(static_cast<int>(i));
     }
     // Makes the renames durable, each folder once. The files are already in place, so a folder
     // that cannot be synced (some file systems refuse) is no failure of the rewrite.

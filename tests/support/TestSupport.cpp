@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/TestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include "app/LauncherDlg.h"
 
 namespace sxtest {
 
@@ -22,6 +27,37 @@ TempDir::~TempDir() {
     // Leave the folder before removing it, so a test that made it current does not hold it.
     if (std::filesystem::current_path(ec).string().rfind(m_path, 0) == 0) ::chdir("/");
     std::filesystem::remove_all(m_path, ec);
+}
+
+CommandRun RunCommandLine(const std::vector<std::string>& args, const std::string& scratch) {
+    const std::string out = scratch + "/out", err = scratch + "/err";
+    const auto start = std::chrono::steady_clock::now();
+    std::fflush(stdout);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen(out.c_str(), "w", stdout);
+        std::freopen(err.c_str(), "w", stderr);
+        std::vector<std::string> copy = {"Sortilex"};
+        copy.insert(copy.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int code = CLauncherApp().CommandLine(static_cast<int>(copy.size()), argv.data()).value_or(99);
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(code);
+    }
+    CommandRun run;
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    run.ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now() - start).count());
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakKiB = usage.ru_maxrss;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
 }
 
 bool Exists(const std::string& path) {

@@ -70,6 +70,16 @@ class Env {
     std::string m_old;
 };
 
+// What the program's command line did, run in a process of its own with stdout and stderr caught
+// in files of scratch: its output, exit code (99: it would have gone on to the window), time and
+// peak memory.
+struct CommandRun {
+    std::string out, err;
+    int code = -1;
+    long ms = 0, peakKiB = 0;
+};
+CommandRun RunCommandLine(const std::vector<std::string>& args, const std::string& scratch);
+
 // Runs body in a child process as the unprivileged user nobody: root ignores permissions.
 // Returns the child's exit status: 0 when body returned true.
 int RunAsNobody(const std::function<bool()>& body);
