@@ -67,24 +67,35 @@ void CLauncherDlg::OnSetCallsignInAll() {
         std::unique_ptr<CProgressDlg> progress;
         const int64_t start = os::MonotonicMilliseconds();
         int64_t shown = 0;
-        const os::LockWait waitForLock = [](const std::function<bool()>& tryLock) {
-            return WaitKeepingWindowsAlive(tryLock, kLockWaitMs);
-        };
-        EnterCategoryFolder();
-        summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock,
-                                   [&](int index, const std::string& name) {
-            PumpEvents();
+        int at = 0;  // the mission the batch is at
+        // Shows the progress window once the batch has taken a while, and the mission it is at.
+        const auto tick = [&] {
             const int64_t now = os::MonotonicMilliseconds();
             if (!progress && now - start >= kProgressAfterMs) {
                 progress = std::make_unique<CProgressDlg>();
                 if (progress->Create()) progress->GetWindow()->SetEnabled(true);
+                shown = 0;
             }
             if (progress && now - shown >= kProgressEveryMs) {
-                progress->ShowMission(index + 1, static_cast<int>(names.size()), name);
+                progress->ShowMission(at + 1, static_cast<int>(names.size()), names[static_cast<size_t>(at)]);
                 shown = now;
-                PumpEvents();
             }
             return !(progress && progress->Cancelled());
+        };
+        // A mission another program holds is waited for with the progress window up; Cancel
+        // ends the wait too.
+        const os::LockWait waitForLock = [&](const std::function<bool()>& tryLock) {
+            bool locked = false;
+            WaitKeepingWindowsAlive([&] { return (locked = tryLock()) || !tick(); }, kLockWaitMs);
+            return locked;
+        };
+        EnterCategoryFolder();
+        summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock, [&](int index, const std::string&) {
+            at = index;
+            PumpEvents();
+            const bool goOn = tick();
+            PumpEvents();
+            return goOn;
         });
     }
     ShowMessageBox(BatchSummaryText(summary));

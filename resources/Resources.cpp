@@ -80,7 +80,7 @@ constexpr std::array kBatchControls = {
 };
 
 constexpr std::array kProgressControls = {
-    ControlTemplate{IDC_PROGRESS_TEXT, K::Label, "Mission", 7, 9, 246, 8, 0},
+    ControlTemplate{IDC_PROGRESS_TEXT, K::Label, "Mission", 7, 9, 246, 8, StaticEndEllipsis},
     ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 203, 26, 50, 14,
                     ButtonDefault | TabStop | Group},
 };

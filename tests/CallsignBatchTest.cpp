@@ -47,10 +47,10 @@ class HeldByAnother {
         m_handle = ::CreateFileA(path.c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
-        OVERLAPPED far{};
-        far.Offset = 0xFFFFFFFFu;
-        far.OffsetHigh = 0x7FFFFFFFu;
-        ::LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &far);
+        OVERLAPPED pastTheEnd{};
+        pastTheEnd.Offset = 0xFFFFFFFFu;
+        pastTheEnd.OffsetHigh = 0x7FFFFFFFu;
+        ::LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &pastTheEnd);
 #else
         m_fd = ::open(path.c_str(), O_RDONLY);
         ::flock(m_fd, LOCK_EX);
@@ -128,10 +128,13 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
     }
     const std::vector<std::string> listed = ListDir(folder.dir.path());
     int renames = 0, waits = 0;
-    os::SetFaultHook([&renames](os::FileOp op, const std::string&) {
-        return op == os::FileOp::Rename && ++renames == 3
-                   ? std::make_error_code(std::errc::no_space_on_device)
-                   : std::error_code();
+#ifdef _WIN32
+    const std::error_code diskFull(ERROR_DISK_FULL, std::system_category());
+#else
+    const std::error_code diskFull = std::make_error_code(std::errc::no_space_on_device);
+#endif
+    os::SetFaultHook([&renames, diskFull](os::FileOp op, const std::string&) {
+        return op == os::FileOp::Rename && ++renames == 3 ? diskFull : std::error_code();
     });
     BatchSummary summary;
     {

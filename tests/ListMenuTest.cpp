@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "app/BatchDlg.h"
@@ -88,14 +90,17 @@ TEST(ListMenu, OneCallsignForTheWholeList) {
 }
 
 TEST(ListMenu, TheProgressWindowAndItsCancel) {
-    // A batch slow enough to show its progress: each step waits a little.
+    // A batch slow enough to show its progress: each step waits a little, or the first mission
+    // is held by another program.
     const struct {
         const char* what;
         std::function<void(FakeWindow&)> cancel;
+        bool held;
     } rows[] = {
-        {"Cancel", [](FakeWindow& p) { p.Click(ui::IdCancel); }},
-        {"Escape", [](FakeWindow& p) { p.PressEscape(); }},
-        {"the close box", [](FakeWindow& p) { p.CloseBox(); }},
+        {"Cancel", [](FakeWindow& p) { p.Click(ui::IdCancel); }, false},
+        {"Escape", [](FakeWindow& p) { p.PressEscape(); }, false},
+        {"the close box", [](FakeWindow& p) { p.CloseBox(); }, false},
+        {"Cancel while another program holds a mission", [](FakeWindow& p) { p.Click(ui::IdCancel); }, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -108,15 +113,18 @@ TEST(ListMenu, TheProgressWindowAndItsCancel) {
             d.Type(IDC_BATCH_CALLSIGN, "Neu");
             d.Click(ui::IdOk);
         });
+        const int holder = ::open(l.Missions("m100.mis").c_str(), O_RDONLY);
+        if (row.held) ::flock(holder, LOCK_EX);
         std::string progressText, caption;
-        bool mainEnabled = true, mainClicked = false;
+        bool mainEnabled = true, mainClicked = false, progressEnabled = false;
         l.host.whileWaiting = [&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            if (!row.held) std::this_thread::sleep_for(std::chrono::milliseconds(40));
             for (ui::IDialogWindow* open : ui::OpenDialogWindows()) {
                 auto* p = static_cast<FakeWindow*>(open);
                 if (p->Dialog().TemplateId() != IDD_PROGRESS || !progressText.empty()) continue;
                 progressText = p->Text(IDC_PROGRESS_TEXT);
                 caption = p->Dialog().Template()->caption;
+                progressEnabled = p->Enabled();
                 mainEnabled = w.Enabled();
                 // The main window takes no click meanwhile.
                 w.Click(IDC_CUSTOM_MISSIONS);
@@ -124,25 +132,35 @@ TEST(ListMenu, TheProgressWindowAndItsCancel) {
                 row.cancel(*p);
             }
         };
+        const auto start = std::chrono::steady_clock::now();
         l.host.AnswerControlMenu(IDM_SET_CALLSIGN_ALL);
         w.OpenControlMenu(IDC_MISSION_LIST);
         l.host.whileWaiting = nullptr;
+        ::close(holder);
 
         EXPECT_EQ(caption, "Setting callsign");
         ASSERT_EQ(progressText.rfind("Mission ", 0), 0u) << progressText;
         EXPECT_NE(progressText.find(" of 40: m1"), std::string::npos) << progressText;
+        EXPECT_TRUE(progressEnabled);
         EXPECT_FALSE(mainEnabled);
         EXPECT_FALSE(mainClicked);
         int changed = 0;
         for (int i = 0; i < total; ++i)
             changed += ReadFile(l.Missions("m" + std::to_string(100 + i) + ".mis")) == Mission("Fly.", "Neu");
-        EXPECT_GT(changed, 5) << "half a second of batch before the window shows";
-        EXPECT_LT(changed, total);
+        std::string summary = "Callsign set in " + std::to_string(changed) +
+                              " missions.\n0 already had it.\n0 have no player record.";
+        if (row.held) {
+            // Cancel ends the wait for the held mission at once, and the batch there.
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+            EXPECT_EQ(changed, 0);
+            summary += "\n1 could not be changed:\nm100.mis: it is in use by another program";
+        } else {
+            EXPECT_GT(changed, 5) << "half a second of batch before the window shows";
+            EXPECT_LT(changed, total);
+        }
         ASSERT_EQ(l.host.messages.size(), 1u);
-        EXPECT_EQ(l.host.messages[0].text,
-                  "Callsign set in " + std::to_string(changed) +
-                      " missions.\n0 already had it.\n0 have no player record.\nCancelled after " +
-                      std::to_string(changed) + " of 40 missions.");
+        EXPECT_EQ(l.host.messages[0].text, summary + "\nCancelled after " +
+                                               std::to_string(row.held ? 1 : changed) + " of 40 missions.");
         EXPECT_TRUE(w.Enabled());
         EXPECT_EQ(ui::OpenDialogWindows().size(), 1u) << "the progress window is gone";
     }

@@ -529,6 +529,49 @@ class QtWindowTest : public QObject {
         QVERIFY(seen.enabled && seen.active);
     }
 
+    void oneCallsignForTheWholeList() {
+        // The list's menu by its key, its first entry, the dialog, the summary; then the list
+        // and the field as they are afterwards.
+        ClickRow(m_wnd->Control(IDC_MISSION_LIST), 1);
+        // Typed in the field, not yet changed: the dialog starts from it.
+        Ctl<QLineEdit>(IDC_CALLSIGN)->selectAll();
+        Ctl<QLineEdit>(IDC_CALLSIGN)->insert(QString::fromUtf8("Gr\u00fcn Fox"));
+        QStringList menu, dialog;
+        QString summary;
+        WhenShown<QMenu>(this, [&](QMenu* shown) {
+            for (QAction* a : shown->actions())
+                menu << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : " (off)"));
+            WhenShown<QtDialogWindow>(this, [&](QtDialogWindow* d) {
+                dialog << d->windowTitle() + (d->parentWidget() == m_wnd ? " (owned)" : "");
+                for (int id : {IDC_BATCH_COUNT, IDC_BATCH_OTHER})
+                    dialog << qobject_cast<QLabel*>(d->Control(id))->text();
+                auto* edit = qobject_cast<QLineEdit*>(d->Control(IDC_BATCH_CALLSIGN));
+                dialog << edit->text();
+                WhenShown<QMessageBox>(this, [&summary](QMessageBox* box) {
+                    summary = box->text();
+                    box->button(QMessageBox::Ok)->click();
+                });
+                QTest::keyClick(edit, Qt::Key_Return);
+            });
+            shown->actions().constFirst()->trigger();
+            shown->close();
+        });
+        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
+        QCOMPARE(menu, (QStringList{"Set callsign in all missions...", "Open this folder", "-",
+                                    "Mi&nimize", "&Close", "-", QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
+        QCOMPARE(dialog, (QStringList{"Callsign for all missions (owned)",
+                                      "Callsign for the 3 missions of this list:",
+                                      "2 of them hold another callsign now. This cannot be undone.",
+                                      QString::fromUtf8("Gr\u00fcn Fox")}));
+        QCOMPARE(summary, QStringLiteral("Callsign set in 2 missions.\n0 already had it.\n1 have no player record."));
+        const std::string changed = sxtest::ReadFile(m_prefix->missions() + "/A mission.mis");
+        QVERIFY(changed.find("\t.Callsign  Gr\xfcn Fox\r\n\t.MPCallsign  Gr\xfcn Fox\r\n") != std::string::npos);
+        QCOMPARE(sxtest::ReadFile(m_prefix->missions() + "/b mission.mis"), changed);
+        QCOMPARE(CurrentRow(m_wnd->Control(IDC_MISSION_LIST)), 1);
+        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QString::fromUtf8("Gr\u00fcn Fox"));
+        QVERIFY(m_wnd->isEnabled());
+    }
+
     void everyControlHasAnAccessibleName() {
         // The three windows, each control as a screen reader finds it.
         sxtest::WriteFile(m_prefix->missions() + "/Results.txt", "Fighters: 1\r\nAxisFlak: 3\r\n");

@@ -22,9 +22,10 @@ IDialogWindow* TopmostShownWindow() {
 }
 }  // namespace
 
-std::vector<IDialogWindow*> OpenDialogWindows() {
+std::vector<IDialogWindow*> OpenDialogWindows(bool withAnswering) {
     std::vector<IDialogWindow*> windows;
-    for (CDialog* d : g_open) windows.push_back(d->GetWindow());
+    for (CDialog* d : g_open)
+        if (withAnswering || !d->StaysAnswering()) windows.push_back(d->GetWindow());
     return windows;
 }
 

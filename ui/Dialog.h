@@ -115,6 +115,7 @@ class CDialog {
     IDialogWindow* GetWindow() const { return m_window.get(); }
     // A dialog that answers while the program works: a progress window's Cancel.
     void StayAnswering() { m_bStaysAnswering = true; }
+    bool StaysAnswering() const { return m_bStaysAnswering; }
     // True from the moment its window shows until the dialog ends.
     bool IsShown() const { return m_bShown; }
     int TemplateId() const { return m_nTemplateId; }
@@ -164,8 +165,9 @@ class CPaintDC {
     std::unique_ptr<IPaintContext> m_context;
 };
 
-// The windows of the dialogs that are open, oldest first.
-std::vector<IDialogWindow*> OpenDialogWindows();
+// The windows of the dialogs that are open, oldest first; without those of dialogs that stay
+// answering while the program is busy, when asked.
+std::vector<IDialogWindow*> OpenDialogWindows(bool withAnswering = true);
 
 // What every modal window of the program (a dialog, a message box, the file dialog) has around
 // it, made before the window opens: its owner is the program's topmost visible window (none

@@ -45,6 +45,8 @@ inline constexpr uint32_t ButtonMultiLine = 0x2000;
 inline constexpr uint32_t StaticIcon = 0x0003;
 inline constexpr uint32_t StaticBitmap = 0x000E;
 inline constexpr uint32_t StaticEtchedFrame = 0x0012;
+// A text too long for its label ends in "..." (a mission name of any length in one line).
+inline constexpr uint32_t StaticEndEllipsis = 0x4000;
 }  // namespace style
 
 enum class ControlKind { Label, Frame, Picture, Icon, PushButton, RadioButton, Edit, ListBox };

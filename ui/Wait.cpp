@@ -39,8 +39,9 @@ void PumpEvents() {
 
 bool WaitKeepingWindowsAlive(const std::function<bool()>& done, std::optional<int> timeoutMs) {
     if (done()) return true;
-    // Only the windows that take input now; one a modal window keeps disabled stays so.
-    std::vector<IDialogWindow*> windows = OpenDialogWindows();
+    // Only the windows that take input now; one a modal window keeps disabled stays so, and a
+    // progress window keeps taking its Cancel.
+    std::vector<IDialogWindow*> windows = OpenDialogWindows(false);
     std::erase_if(windows, [](IDialogWindow* w) { return !w->IsEnabled(); });
     for (IDialogWindow* w : windows) w->SetEnabled(false);
     ++g_waits;

@@ -33,6 +33,7 @@ namespace style = ui::style;
 namespace {
 constexpr const char* kBytesProperty = "sxBytes";
 constexpr const char* kShownProperty = "sxShown";
+constexpr const char* kEllipsisProperty = "sxEllipsis";
 constexpr const char* kIdProperty = "controlId";
 bool g_closeNextWhenShown = false;
 }  // namespace
@@ -143,6 +144,7 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
             auto* l = new QLabel(DecodeForDisplay(c.text), this);
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             l->setWordWrap(false);
+            l->setProperty(kEllipsisProperty, (c.style & style::StaticEndEllipsis) != 0);
             return l;
         }
         case ControlKind::Picture:
@@ -295,7 +297,10 @@ void QtDialogWindow::SetText(int id, const std::string& text) {
     } else if (auto* b = qobject_cast<QPushButton*>(w)) {
         b->setText(DecodeForDisplay(text));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        l->setText(DecodeForDisplay(text));
+        const QString shown = DecodeForDisplay(text);
+        l->setText(l->property(kEllipsisProperty).toBool()
+                       ? l->fontMetrics().elidedText(shown, Qt::ElideRight, l->width())
+                       : shown);
     }
 }
 

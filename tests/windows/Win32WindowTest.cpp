@@ -37,12 +37,14 @@ std::wstring ItemText(HWND dlg, int id) {
 struct Pending {
     std::wstring caption;
     std::function<void(HWND)> act;
+    const wchar_t* windowClass = nullptr;  // a popup menu's "#32768": no caption
 };
 std::vector<Pending> g_pending;
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     for (size_t i = 0; i < g_pending.size(); ++i) {
-        HWND w = ::FindWindowW(nullptr, g_pending[i].caption.c_str());
+        HWND w = g_pending[i].windowClass ? ::FindWindowW(g_pending[i].windowClass, nullptr)
+                                          : ::FindWindowW(nullptr, g_pending[i].caption.c_str());
         if (w == nullptr || !::IsWindowVisible(w)) continue;
         Pending p = std::move(g_pending[i]);
         g_pending.erase(g_pending.begin() + static_cast<std::ptrdiff_t>(i));
@@ -51,10 +53,31 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
-void WhenShown(const std::wstring& caption, std::function<void(HWND)> act) {
+// The pointer away from where a menu opens: an entry under it would be the one the keys start
+// from.
+void OutOfTheWay() {
+    ::SetCursorPos(0, 0);
+}
+
+// Keys as the keyboard sends them, to whatever window has the input.
+void Press(std::initializer_list<WORD> keys) {
+    std::vector<INPUT> input;
+    for (WORD key : keys)
+        for (DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+            INPUT i{};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = key;
+            i.ki.dwFlags = up;
+            input.push_back(i);
+        }
+    ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
+void WhenShown(const std::wstring& caption, std::function<void(HWND)> act,
+               const wchar_t* windowClass = nullptr) {
     static const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &OnTimer);
     (void)timer;
-    g_pending.push_back({caption, std::move(act)});
+    g_pending.push_back({caption, std::move(act), windowClass});
 }
 
 class Win32Window : public ::testing::Test {
@@ -251,6 +274,88 @@ TEST_F(Win32Window, EveryModalWindowBelongsToTheTopmostVisibleWindow) {
     EXPECT_EQ(seen.owner, nullptr);
     EXPECT_TRUE(seen.foreground);
     EXPECT_FALSE(seen.toolWindow);
+}
+
+TEST_F(Win32Window, OneCallsignForTheWholeListFromItsMenu) {
+    // The list's menu as the keyboard opens it, its first entry, the dialog, the summary.
+    ::SetDlgItemTextW(main, IDC_CALLSIGN, L"Gr\u00fcn Fox");
+    std::vector<std::wstring> menu, dialog;
+    std::wstring summary;
+    WhenShown(
+        L"",
+        [&](HWND popup) {
+            const HMENU h = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+            for (int i = 0; i < ::GetMenuItemCount(h); ++i) {
+                wchar_t text[128] = {};
+                ::GetMenuStringW(h, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+                menu.push_back(text);
+            }
+            WhenShown(L"Callsign for all missions", [&](HWND d) {
+                dialog = {::GetWindow(d, GW_OWNER) == main ? L"owned by the main window" : L"?",
+                          ItemText(d, IDC_BATCH_COUNT), ItemText(d, IDC_BATCH_OTHER),
+                          ItemText(d, IDC_BATCH_CALLSIGN)};
+                const std::string appName = host.AppName();
+                WhenShown(std::wstring(appName.begin(), appName.end()), [&summary](HWND box) {
+                    summary = ItemText(box, 0xFFFF);
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                });
+                ::SendMessageW(::GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+            });
+            (void)popup;
+            Press({VK_DOWN, VK_RETURN});
+        },
+        L"#32768");
+    HWND list = ::GetDlgItem(main, IDC_MISSION_LIST);
+    OutOfTheWay();
+    ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    ASSERT_GE(menu.size(), 4u);
+    EXPECT_EQ(menu[0], L"Set callsign in all missions...");
+    EXPECT_EQ(menu[1], L"Open this folder");
+    EXPECT_EQ(menu[2], L"");
+    EXPECT_EQ(menu.back(), L"Inf&o \u00fcber Sortilex...");
+    EXPECT_EQ(dialog, (std::vector<std::wstring>{
+                          L"owned by the main window", L"Callsign for the 2 missions of this list:",
+                          L"2 of them hold another callsign now. This cannot be undone.",
+                          L"Gr\u00fcn Fox"}));
+    EXPECT_EQ(summary, L"Callsign set in 2 missions.\n0 already had it.\n0 have no player record.");
+    EXPECT_EQ(ReadFile(game.missions() + "\\Alpha 1.mis"), Mission("First line.", "Gr\xfcn Fox"));
+    EXPECT_EQ(ReadFile(game.missions() + "\\b.mis"), Mission("Bee.", "Gr\xfcn Fox"));
+    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"Gr\u00fcn Fox");
+    EXPECT_TRUE(::IsWindowEnabled(main));
+}
+
+TEST_F(Win32Window, TheListsFolderFromItsMenu) {
+    // The folder, handed to the program the system opens folders with: in this throwaway
+    // prefix, a stand-in that notes what it was given takes the place of the shell's own.
+    std::filesystem::copy_file(SORTILEX_WINDOWS_GAME, game.game() + "\\opener.exe");
+    TempFolder logs;
+    Env log("SORTILEX_VNT_LOG", logs / "opened.log");
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\ddeexec");
+    const std::wstring command =
+        L"\"" + std::filesystem::path(game.game() + "\\opener.exe").wstring() + L"\" \"%1\"";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\command", nullptr, REG_SZ,
+                                command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    std::wstring box;
+    const std::string appName = host.AppName();
+    WhenShown(std::wstring(appName.begin(), appName.end()), [&box](HWND w) {
+        box = ItemText(w, 0xFFFF);
+        ::PostMessageW(w, WM_COMMAND, IDOK, 0);
+    });
+    WhenShown(
+        L"",
+        [](HWND) { Press({VK_DOWN, VK_DOWN, VK_RETURN}); },
+        L"#32768");
+    OutOfTheWay();
+    ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(::GetDlgItem(main, IDC_MISSION_LIST)),
+                   MAKELPARAM(-1, -1));
+    std::string opened;
+    for (int i = 0; i < 100 && opened.empty(); ++i) {
+        Pump(100);
+        opened = ReadFile(logs / "opened.log");
+    }
+    EXPECT_EQ(box, L"");
+    EXPECT_NE(opened.find("\t" + game.missions() + "\n"), std::string::npos) << opened;
 }
 
 TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {
