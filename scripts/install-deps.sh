@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   qt6-base-dev libgl-dev libyaml-cpp-dev nlohmann-json3-dev
   libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick dpkg-dev file
+  xvfb xauth x11-utils xdotool imagemagick openbox dpkg-dev file
   lintian desktop-file-utils appstream
   fonts-liberation fonts-dejavu-core
 )

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of the Windows build under Wine, on the demo installation, in a virtual X
 # server: the main window at 96 and at 144 dots per inch (Wine's LogPixels), its window menu with
-# the about entry, and the about box.
+# the about entry, the about box; the mission list's menu, one callsign for the whole list, its
+# progress window and its summary.
 # Usage: screenshot-windows.sh [OUTPUT_DIR]   (default: build/screenshots)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,4 +53,35 @@ for dpi in 96 144; do
   ' _ "$exe" "$out" "$dpi"
   wineserver -k 2>/dev/null || true
 done
-ls "$out"/windows-96.png "$out"/windows-144.png "$out"/windows-menu.png "$out"/windows-about.png
+# One callsign for a list of 300 missions more: long enough a batch for its progress window.
+for i in $(seq -w 1 300); do cp "$game/Data/Missions/Night Patrol.mis" "$game/Data/Missions/Sortie $i.mis"; done
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+wineserver -w
+xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash -c '
+  exe=$1 out=$2
+  wine "$exe" & pid=$!
+  id=$(xdotool search --sync --name "^Sortilex v2.1$" | head -n 1)
+  sleep 2
+  # The list has the focus: Shift+F10 opens its menu beside the selected mission.
+  xdotool key shift+F10; sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$out/windows-list-menu.png"
+  xdotool key Down Return
+  dialog=$(xdotool search --sync --name "^Callsign for all missions$" | head -n 1)
+  sleep 1
+  import -window "$dialog" "$out/windows-batch-dialog.png"
+  xdotool key ctrl+a; xdotool type --delay 20 "Red Leader"; xdotool key Return
+  progress=$(xdotool search --sync --name "^Setting callsign$" | head -n 1)
+  sleep 0.3
+  import -window "$progress" "$out/windows-batch-progress.png"
+  summary=$(xdotool search --sync --onlyvisible --name "^Sortilex$" | head -n 1)
+  sleep 0.5
+  import -window "$summary" "$out/windows-batch-summary.png"
+  xdotool key Return; sleep 0.5
+  xdotool key --window "$id" Escape
+  for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill $pid 2>/dev/null || true
+' _ "$exe" "$out"
+ls "$out"/windows-96.png "$out"/windows-144.png "$out"/windows-menu.png "$out"/windows-about.png \
+  "$out"/windows-list-menu.png "$out"/windows-batch-dialog.png "$out"/windows-batch-progress.png \
+  "$out"/windows-batch-summary.png

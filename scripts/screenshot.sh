@@ -6,6 +6,9 @@
 #   about.png    the about box, opened from the window menu (Shift+F10)
 #   results.png  the results table after a run of the substitute game
 #   installations.png  the window menu's game installations, in a home holding the game twice
+#   list-menu.png, batch-dialog.png, batch-progress.png, batch-summary.png
+#                the mission list's menu, one callsign for the whole list, its progress window
+#                (while another program holds a mission a few seconds) and its summary
 # Usage: screenshot.sh [--scale FACTOR] [OUTPUT_DIR]   (default: build/screenshots)
 #   --scale 1.5 or 2 shows the windows as on a high-density screen (QT_SCALE_FACTOR).
 set -euo pipefail
@@ -73,4 +76,39 @@ env -u WINEPREFIX HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOM
   xdotool key Escape Escape; sleep 0.3; xdotool key Escape
   wait $pid
 ' _ "$exe" "$out"
-ls "$out"/main.png "$out"/about.png "$out"/results.png "$out"/installations.png
+# The mission list's menu and one callsign for the whole list. Another program holds one mission
+# for a few seconds (an flock, as another launcher takes it), so the progress window shows.
+xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
+  set -e
+  exe=$1 out=$2 missions=$3
+  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
+  "$exe" & pid=$!
+  shot() {  # window name pattern, file: the window with its frame where there is one
+    local id frame
+    id=$(xdotool search --sync --onlyvisible --name "$1" | tail -n 1)
+    sleep 0.7
+    frame=$(xwininfo -id "$id" -children 2>/dev/null | sed -n "s/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p")
+    if command -v openbox >/dev/null && [ -n "$frame" ] && [ "$frame" != "$(xwininfo -root | sed -n "s/.*Window id: \(0x[0-9a-f]*\).*/\1/p")" ]; then
+      import -window "$frame" "$out/$2"
+    else
+      import -window "$id" "$out/$2"
+    fi
+  }
+  id=$(xdotool search --sync --name "^Sortilex v2.1$" | tail -n 1)
+  sleep 0.7
+  # The list has the focus: Shift+F10 opens its menu beside the selected mission.
+  xdotool key shift+F10; sleep 0.6
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 42))+$((X - 10))+$((Y - 32))" "$out/list-menu.png"
+  xdotool key Down Return
+  shot "^Callsign for all missions$" batch-dialog.png
+  xdotool key ctrl+a; xdotool type --delay 20 "Red Leader"
+  flock "$missions/Night Patrol.mis" sleep 6 & sleep 0.3
+  xdotool key Return
+  shot "^Setting callsign$" batch-progress.png
+  shot "^Sortilex$" batch-summary.png
+  xdotool key Return; sleep 0.5; xdotool key Escape
+  wait $pid
+' _ "$exe" "$out" "$prefix/drive_c/Games/Vantorra/Data/Missions"
+ls "$out"/main.png "$out"/about.png "$out"/results.png "$out"/installations.png "$out"/list-menu.png \
+  "$out"/batch-dialog.png "$out"/batch-progress.png "$out"/batch-summary.png

@@ -280,6 +280,26 @@ unsigned Win32DialogWindow::ShowControlMenu(int id, const std::vector<ui::MenuEn
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     HMENU system = ::GetSystemMenu(m_hwnd, FALSE);
     const int count = system ? ::GetMenuItemCount(system) : 0;
+    // The system sets the window menu's states as that menu opens; here they follow from the
+    // window's style and state the same way.
+    const LONG style = ::GetWindowLongW(m_hwnd, GWL_STYLE);
+    const bool iconic = ::IsIconic(m_hwnd), zoomed = ::IsZoomed(m_hwnd);
+    const auto grayed = [&](UINT entry, UINT state) {
+        switch (entry & 0xFFF0) {
+            case SC_RESTORE:
+                return !iconic && !zoomed;
+            case SC_MOVE:
+                return zoomed;
+            case SC_SIZE:
+                return !(style & WS_THICKFRAME) || iconic || zoomed;
+            case SC_MINIMIZE:
+                return !(style & WS_MINIMIZEBOX) || iconic;
+            case SC_MAXIMIZE:
+                return !(style & WS_MAXIMIZEBOX) || zoomed;
+            default:
+                return (state & MFS_DISABLED) != 0;
+        }
+    };
     std::vector<unsigned> windowIds;
     for (int i = 0; i < count; ++i) {
         wchar_t text[256] = {};
@@ -293,7 +313,7 @@ unsigned Win32DialogWindow::ShowControlMenu(int id, const std::vector<ui::MenuEn
             ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             continue;
         }
-        ::AppendMenuW(menu, MF_STRING | ((item.fState & MFS_DISABLED) ? MF_GRAYED : 0), item.wID, text);
+        ::AppendMenuW(menu, MF_STRING | (grayed(item.wID, item.fState) ? MF_GRAYED : 0), item.wID, text);
         windowIds.push_back(item.wID);
     }
     // Where the user clicked, else beside the list's current entry, as the keyboard asks.
