@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "app/LauncherDlg.h"
 #include "catalogue/Catalogue.h"
@@ -146,7 +147,10 @@ int SetCallsign(int argc, char** argv, int first) {
         folders.back().second.push_back(name);
         given[{folder, name}] = arg;
     }
-    const sx::os::LockWait waitForLock = [](const std::function<bool()>& tryLock) {
+    // Once for the whole run, however many folders the missions lie in.
+    bool waited = false;
+    const sx::os::LockWait waitForLock = [&waited](const std::function<bool()>& tryLock) {
+        if (std::exchange(waited, true)) return tryLock();
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(sx::kLockWaitMs);
         while (!tryLock()) {
             if (std::chrono::steady_clock::now() >= until) return false;
