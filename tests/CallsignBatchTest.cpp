@@ -32,13 +32,6 @@ using namespace sxtest;
 
 namespace {
 
-std::string Copied(const std::string& bytes, const std::string& callsign) {
-    MemorySource src(bytes);
-    StringSink out;
-    CopyWithCallsign(src, out, callsign);
-    return out.text;
-}
-
 // Another program's hold on a mission, as another launcher takes it, for the life of the object.
 class HeldByAnother {
   public:
@@ -164,7 +157,7 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
                 EXPECT_EQ(ReadFile(folder / row.name), before[k]);
             }
         } else {
-            EXPECT_EQ(ReadFile(folder / row.name), row.outcome == Set ? Copied(before[k], "New") : before[k]);
+            EXPECT_EQ(ReadFile(folder / row.name), row.outcome == Set ? Rewritten(before[k], "New") : before[k]);
         }
     }
     expected = "Callsign set in " + std::to_string(set) + " missions.\n" + std::to_string(already) +

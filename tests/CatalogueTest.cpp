@@ -20,10 +20,6 @@ std::string Cwd() {
     return ::getcwd(buf, sizeof buf) ? std::filesystem::canonical(buf).string() : std::string();
 }
 
-std::string Canon(const std::string& p) {
-    return std::filesystem::canonical(p).string();
-}
-
 TEST(GameLookup, ThreeOutcomes) {
     const struct {
         const char* what;
@@ -54,14 +50,6 @@ TEST(GameLookup, ThreeOutcomes) {
         EXPECT_EQ(l.dlg->m_strCustomDir, l.dlg->m_strGameDir);
         EXPECT_TRUE(w.Checked(IDC_SINGLE_MISSIONS));
     }
-}
-
-TEST(GameLookup, RegistryUnreadableIsNotFound) {
-    Launcher l;
-    std::filesystem::remove(l.prefix.root() + "/system.reg");
-    l.Open();
-    EXPECT_EQ(l.dlg->m_strGameDir, "none");
-    EXPECT_TRUE(OneMessage(l.host, text::kNotDetected));
 }
 
 TEST(Catalogue, OpeningListsSingleMissionsSortedWithoutRegardToCase) {
@@ -174,17 +162,6 @@ TEST(Catalogue, TheChosenFileItselfIsSelected) {
                   chosen);
         EXPECT_EQ(w.Text(IDC_CALLSIGN), chosen);
     }
-}
-
-TEST(Catalogue, CustomChoiceOnAPrefixDriveIsAWindowsPath) {
-    Launcher l;
-    MakeDirs(l.prefix.root() + "/drive_c/My Missions");
-    WriteFile(l.prefix.root() + "/drive_c/My Missions/x.mis", Mission("X", "Xray"));
-    FakeWindow& w = l.Open();
-    l.PickCustom(l.prefix.root() + "/drive_c/My Missions/x.mis");
-    EXPECT_EQ(l.dlg->m_strCustomDir, "C:\\My Missions");
-    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"x.mis"});
-    EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nX");
 }
 
 TEST(Catalogue, EmptyAndMissingFolders) {

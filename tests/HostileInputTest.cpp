@@ -76,13 +76,6 @@ std::string Junk(size_t n, unsigned seed) {
     return s;
 }
 
-std::string Copied(const std::string& bytes, const std::string& callsign) {
-    MemorySource src(bytes);
-    StringSink out;
-    CopyWithCallsign(src, out, callsign);
-    return out.text;
-}
-
 TEST(HostileInput, MissionFiles) {
     // Odd contents and names are listed byte for byte, read and rewritten by the rules (line
     // ends become CR LF, every other byte kept); what is no regular file is a mission that can
@@ -147,7 +140,7 @@ TEST(HostileInput, MissionFiles) {
         Timed("change", [&] { l.Change("Typed"); });
         if (row.rewritten) {
             EXPECT_TRUE(NoMessage(l.host));
-            EXPECT_TRUE(ReadFile(path) == Copied(before.substr(before.find(':') + 1), "Typed"));
+            EXPECT_TRUE(ReadFile(path) == Rewritten(before.substr(before.find(':') + 1), "Typed"));
         } else {
             EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
             EXPECT_EQ(Snapshot(path), before);
@@ -381,6 +374,7 @@ TEST(HostileInput, RegistryFilesThatAreNoFiles) {
         std::function<void(const std::string&)> make;
         std::string gameDir;
     } rows[] = {
+        {"no file", [](auto&) {}, "none"},
         {"FIFO", [](auto& p) { ::mkfifo(p.c_str(), 0644); }, "none"},
         {"link to a device", [](auto& p) { fs::create_symlink("/dev/zero", p); }, "none"},
         {"64 MiB of blank lines before the key",

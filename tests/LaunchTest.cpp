@@ -56,10 +56,6 @@ struct Installation : Launcher {
     Env logEnv, secondsEnv, resultsEnv;
 };
 
-std::string Canon(const std::string& p) {
-    return std::filesystem::canonical(p).string();
-}
-
 TEST(MissionTime, Texts) {
     const struct {
         int64_t seconds;
@@ -167,8 +163,6 @@ TEST(LaunchMission, NothingToLaunch) {
 
 TEST(LaunchMission, GameThatCannotBeStarted) {
     TempDir bin;
-    const std::string windowsExe = std::string("MZ") + std::string(58, '\0') +
-                                   std::string("\x40\0\0\0", 4) + std::string("PE\0\0", 4);
     // The substitute game asking for a program loader this system lacks.
     std::string elsewhere = ReadFile(SORTILEX_SUBSTITUTE_GAME);
     const size_t loader = elsewhere.find("/ld-linux");
@@ -181,7 +175,7 @@ TEST(LaunchMission, GameThatCannotBeStarted) {
         std::string message;
     } cases[] = {
         {"no vnt.exe", "", text::kNoGameExe},
-        {"Windows program without Wine", windowsExe, text::kNoWine},
+        {"Windows program without Wine", WindowsProgram(), text::kNoWine},
         {"script whose interpreter is missing", "#!/no/such/shell -e\necho\n",
          "Vantorra cannot be started:\nits interpreter /no/such/shell is missing."},
         {"program for another system", elsewhere,
@@ -215,9 +209,7 @@ TEST(LaunchMission, WindowsGameStartsThroughWineInThePrefix) {
     Env path("PATH", bin.path() + ":/usr/bin:/bin");
     Env wine("WINE", "");
     Installation inst("");
-    WriteFile(inst.prefix.game() + "/Vnt.Exe", std::string("MZ") + std::string(58, '\0') +
-                                                   std::string("\x40\0\0\0", 4) +
-                                                   std::string("PE\0\0", 4));
+    WriteFile(inst.prefix.game() + "/Vnt.Exe", WindowsProgram());
     inst.wnd().Click(IDC_LAUNCH_MISSION);
     EXPECT_EQ(ReadFile(wineLog),
               inst.prefix.root() + "|" + Canon(inst.prefix.game()) +

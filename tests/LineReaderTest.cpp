@@ -82,11 +82,6 @@ TEST(LineReader, LineRules) {
     for (const auto& c : cases) EXPECT_EQ(Reads(c.bytes), c.expected) << c.what;
 }
 
-TEST(LineReader, WholeLinesForCopies) {
-    const std::string longLine(70000, 'q');
-    EXPECT_EQ(Reads(longLine + "\r\nx", LineReader::kWholeLines), (Lines{longLine, "x", "<end>"}));
-}
-
 TEST(LineReader, ReadErrorCountsAsEnd) {
     FailingSource src("abcd\nefgh");
     LineReader reader(src);
@@ -97,22 +92,6 @@ TEST(LineReader, ReadErrorCountsAsEnd) {
     EXPECT_EQ(line, "efgh");
     EXPECT_FALSE(reader.ReadLine(line));
     EXPECT_TRUE(reader.Failed());
-}
-
-TEST(LineReader, ControlZRemainderCopiedUnchanged) {
-    const std::string bytes = "one\r\ntwo\x1a\r\nrest\n\x1a\xff";
-    MemorySource src(bytes);
-    LineReader reader(src, LineReader::kWholeLines);
-    std::string line;
-    ASSERT_TRUE(reader.ReadLine(line));
-    ASSERT_TRUE(reader.ReadLine(line));
-    EXPECT_EQ(line, "two");
-    EXPECT_FALSE(reader.LastLineTerminated());
-    EXPECT_TRUE(reader.StoppedAtControlZ());
-    EXPECT_FALSE(reader.ReadLine(line));
-    sx::StringSink sink;
-    ASSERT_TRUE(reader.CopyRemainder(sink));
-    EXPECT_EQ(sink.text, "\x1a\r\nrest\n\x1a\xff");
 }
 
 }  // namespace

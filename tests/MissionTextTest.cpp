@@ -5,6 +5,7 @@
 #include <string>
 
 #include "missionfile/MissionText.h"
+#include "tests/support/FileBytes.h"
 
 namespace {
 
@@ -105,12 +106,7 @@ TEST(Callsign, PlayerRecord) {
     }
 }
 
-std::string Copy(const std::string& in, const std::string& callsign) {
-    sx::MemorySource src(in);
-    sx::StringSink sink;
-    EXPECT_TRUE(sx::CopyWithCallsign(src, sink, callsign));
-    return sink.text;
-}
+using sxtest::Rewritten;
 
 TEST(CallsignCopy, Records) {
     const std::string longLine = "\t.Note  " + std::string(3000, 'n');
@@ -153,9 +149,9 @@ TEST(CallsignCopy, Records) {
          "rest"},
     };
     for (const auto& c : cases) {
-        const std::string once = Copy(c.in, c.callsign);
+        const std::string once = Rewritten(c.in, c.callsign);
         EXPECT_EQ(once, c.out) << c.what;
-        EXPECT_EQ(Copy(once, c.callsign), once) << c.what << ": twice is once";
+        EXPECT_EQ(Rewritten(once, c.callsign), once) << c.what << ": twice is once";
     }
 }
 
@@ -179,15 +175,15 @@ TEST(CallsignCopy, LinesOfAnyLength) {
             SCOPED_TRACE(std::to_string(length) + " + " + std::to_string(std::string(end).size()));
             // A line ending in a lone CR keeps it: only a CR before a line feed is a line end.
             const std::string tail = std::string(end) == "\r" ? "\r\r\n" : "\r\n";
-            EXPECT_TRUE(SameText(Copy(line + end, "X"), line + tail));
+            EXPECT_TRUE(SameText(Rewritten(line + end, "X"), line + tail));
             // In a player record: kept as line 2, dropped as a callsign line.
             const std::string ended = line + end + (std::string(end).ends_with('\n') ? "" : "\n");
             EXPECT_TRUE(SameText(
-                Copy("\t.IsPlayer\n" + line + "\n" + ended + "m\nz", "X"),
+                Rewritten("\t.IsPlayer\n" + line + "\n" + ended + "m\nz", "X"),
                 "\t.IsPlayer\r\n" + line + "\r\n\t.Callsign  X\r\n\t.MPCallsign  X\r\nz\r\n"));
         }
         // A long line cut off by a control-Z keeps its bytes as they were.
-        EXPECT_TRUE(SameText(Copy(line + "\x1a"
+        EXPECT_TRUE(SameText(Rewritten(line + "\x1a"
                                          "after",
                                   "X"),
                              line + "\x1a"

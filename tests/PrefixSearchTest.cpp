@@ -22,9 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kWindowsProgram =
-    std::string("MZ") + std::string(58, '\0') + std::string("\x40\0\0\0", 4) + "PE" + std::string(2, '\0');
-
 // A fake home folder, the XDG folders in their usual places, WINEPREFIX unset.
 struct Home {
     TempDir dir;
@@ -44,7 +41,7 @@ struct Home {
         MakeDirs(p + "/dosdevices");
         MakeDirs(p + "/drive_c/Games/Vantorra/Data/Missions");
         if (!fs::exists(p + "/dosdevices/c:")) fs::create_directory_symlink("../drive_c", p + "/dosdevices/c:");
-        WriteFile(p + "/drive_c/Games/Vantorra/vnt.exe", kWindowsProgram);
+        WriteFile(p + "/drive_c/Games/Vantorra/vnt.exe", WindowsProgram());
         WriteFile(p + "/drive_c/Games/Vantorra/Data/Missions/A.mis", Mission("Sea.", "Ace"));
         WriteFile(p + "/system.reg",
                   "WINE REGISTRY Version 2\n[Software\\\\" +

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "missionfile/MissionText.h"
+
 namespace sxtest {
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -38,6 +40,16 @@ std::string Mission(const std::string& briefing, const std::string& callsign) {
     return ".MissionSummary\r\n" + briefing +
            "\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  " + callsign +
            "\r\n\t.MPCallsign  " + callsign + "\r\n";
+}
+
+std::string Rewritten(const std::string& bytes, const std::string& callsign) {
+    sx::MemorySource src(bytes);
+    sx::StringSink sink;
+    return sx::CopyWithCallsign(src, sink, callsign) ? sink.text : "(the copy failed)";
+}
+
+std::string WindowsProgram() {
+    return std::string("MZ") + std::string(58, '\0') + std::string("\x40\0\0\0", 4) + std::string("PE\0\0", 4);
 }
 
 }  // namespace sxtest

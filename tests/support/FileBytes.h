@@ -15,5 +15,9 @@ std::vector<std::string> ListDir(const std::string& path);
 std::vector<std::string> Split(const std::string& text, char separator);
 // A mission file with a one-line briefing and a player record.
 std::string Mission(const std::string& briefing, const std::string& callsign);
+// A mission's bytes as the callsign rewrite makes them.
+std::string Rewritten(const std::string& bytes, const std::string& callsign);
+// The first bytes of a Windows program: what the launch takes for one.
+std::string WindowsProgram();
 
 }  // namespace sxtest

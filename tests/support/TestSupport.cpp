@@ -65,6 +65,10 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string Canon(const std::string& path) {
+    return std::filesystem::canonical(path).string();
+}
+
 void MakeDirs(const std::string& path) {
     std::filesystem::create_directories(path);
 }

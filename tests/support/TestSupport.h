@@ -26,6 +26,8 @@ class TempDir {
 };
 
 bool Exists(const std::string& path);
+// The path with every link and "..", resolved.
+std::string Canon(const std::string& path);
 void MakeDirs(const std::string& path);
 
 // A Wine prefix: system.reg, dosdevices/c: -> ../drive_c and the game's mission folders.

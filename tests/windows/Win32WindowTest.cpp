@@ -175,21 +175,6 @@ TEST_F(Win32Window, TheMainWindowAsTheTemplateSays) {
     EXPECT_STREQ(entry, L"Inf&o \u00fcber Sortilex...");
 }
 
-TEST_F(Win32Window, TheAboutBoxFromTheWindowMenu) {
-    std::vector<std::wstring> texts;
-    WhenShown(L"Info \u00fcber Sortilex", [&texts](HWND about) {
-        // The texts of its controls (the icon's is the icon's resource number).
-        for (HWND c = ::GetWindow(about, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-            if (!Text(c).empty() && Text(c)[0] != L'\xFFFF') texts.push_back(Text(c));
-        ::SendMessageW(::GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-    });
-    ::SendMessageW(main, WM_SYSCOMMAND, 0x10, 0);
-    EXPECT_EQ(texts,
-              (std::vector<std::wstring>{L"Sortilex\nVersion 2.1",
-                                         L"Copyright (C) 2026\nThe Sortilex developers", L"OK"}));
-    EXPECT_FALSE(dlg.HasEnded());
-}
-
 TEST_F(Win32Window, ClicksSelectionAndTyping) {
     Click(IDC_CAMPAIGN_MISSIONS);
     EXPECT_EQ(Entries(), std::vector<std::wstring>{L"Camp.mis"});

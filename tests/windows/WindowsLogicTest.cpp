@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "app/LauncherDlg.h"
 #include "os/Files.h"
@@ -57,7 +58,15 @@ TEST(WindowsRegistry, TheGameAsItsInstallerLeftIt) {
                                                   "Night Patrol.mis", "Zephyr Training.mis"}));
 }
 
-TEST(WindowsRegistry, TheGameIsFoundInEitherView) {
+TEST(WindowsRegistry, TheGameInEitherViewOrNowhere) {
+    // The game's folder the window opens on, and the box it shows (nullptr: none).
+    const auto gameDir = [](const char* message) {
+        FakeHost host;
+        CLauncherDlg dlg;
+        host.Open(dlg);
+        EXPECT_TRUE(message ? OneMessage(host, message) : NoMessage(host));
+        return dlg.m_strGameDir;
+    };
     const struct {
         const char* what;
         bool withPath;
@@ -66,88 +75,59 @@ TEST(WindowsRegistry, TheGameIsFoundInEitherView) {
     } cases[] = {
         {"both values", true, 0, {}},
         {"only the unnamed value", false, 0, "\\vnt.exe"},
-        {"the other registry view",
-         true,
-         sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY,
-         {}},
+        {"the other registry view", true, sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Installed game(c.withPath, c.view);
-        FakeHost host;
-        CLauncherDlg dlg;
-        host.Open(dlg);
-        EXPECT_TRUE(NoMessage(host));
-        EXPECT_EQ(dlg.m_strGameDir, game.game() + c.expected);
+        EXPECT_EQ(gameDir(nullptr), game.game() + c.expected);
+    }
+    {
+        // A value longer than the first guess at its size, stored without its NUL.
+        Installed game;
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe",
+                                  0, KEY_SET_VALUE, &key),
+                  ERROR_SUCCESS);
+        const std::string longPath = "C:\\" + std::string(300, 'x');
+        ::RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(longPath.data()),
+                         static_cast<DWORD>(longPath.size()));
+        ::RegCloseKey(key);
+        EXPECT_EQ(gameDir(nullptr), longPath);
     }
     Uninstall();
-    FakeHost host;
-    CLauncherDlg dlg;
-    host.Open(dlg);
-    EXPECT_TRUE(OneMessage(host, text::kNotDetected));
-    EXPECT_EQ(dlg.m_strGameDir, "none");
+    EXPECT_EQ(gameDir(text::kNotDetected), "none");
 }
 
-TEST(WindowsRegistry, LongValuesAndValuesWithoutTheirNul) {
-    Installed game;
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                              "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe", 0,
-                              KEY_SET_VALUE, &key),
-              ERROR_SUCCESS);
-    const std::string longPath = "C:\\" + std::string(300, 'x');
-    ::RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(longPath.data()),
-                     static_cast<DWORD>(longPath.size()));  // stored without its NUL
-    ::RegCloseKey(key);
-    FakeHost host;
-    CLauncherDlg dlg;
-    host.Open(dlg);
-    EXPECT_EQ(dlg.m_strGameDir, longPath);
-}
-
-TEST(WindowsCatalogue, ListsTheMissionsButNoTemporaryFile) {
-    Window w;
-    WriteFile(w.game.missions() + "\\SXTempMission-0123abcd.tmp", "left by a crash");
-    w.wnd->Click(IDC_SINGLE_MISSIONS);
-    EXPECT_EQ(w.wnd->Items(IDC_MISSION_LIST), (Items{"Alpha 1.mis", "b.mis"}));
-    EXPECT_EQ(w.wnd->Text(IDC_BRIEFING), "\r\r\nFly.");
-    EXPECT_EQ(w.wnd->Text(IDC_CALLSIGN), "Old");
-    w.wnd->Click(IDC_CAMPAIGN_MISSIONS);
-    EXPECT_EQ(w.wnd->Items(IDC_MISSION_LIST), Items{"Camp.mis"});
-}
-
-TEST(WindowsCallsign, ReadOnlyHiddenMissionRewrittenAndLeftWritable) {
-    Window w;
-    const std::string path = w.game.missions() + "\\Alpha 1.mis";
-    ASSERT_TRUE(
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    w.Change("Red Leader");
-    EXPECT_TRUE(NoMessage(w.host));
-    EXPECT_EQ(ReadFile(path), Mission("Fly.", "Red Leader"));
-    EXPECT_EQ(Attributes(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-    EXPECT_EQ(w.wnd->Text(IDC_CALLSIGN), "Red Leader");
-    // Nothing left beside it.
-    EXPECT_EQ(ListDir(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
-}
-
-TEST(WindowsCallsign, AFailedRewriteLeavesBytesAndAttributes) {
-    for (os::FileOp op :
-         {os::FileOp::Open, os::FileOp::Write, os::FileOp::Sync, os::FileOp::Rename}) {
-        SCOPED_TRACE(os::FileOpName(op));
+TEST(WindowsCallsign, AReadOnlyHiddenMissionChangedOrLeftAsItWas) {
+    // Rewritten and left writable; or a step of the rewrite fails, and the mission keeps its
+    // bytes and attributes.
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    for (const auto failing : {std::optional<os::FileOp>(), std::optional(os::FileOp::Open),
+                               std::optional(os::FileOp::Write), std::optional(os::FileOp::Sync),
+                               std::optional(os::FileOp::Rename)}) {
+        SCOPED_TRACE(failing ? os::FileOpName(*failing) : "none");
         Window w;
         const std::string path = w.game.missions() + "\\Alpha 1.mis";
         const std::string before = ReadFile(path);
-        ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-        os::SetFaultHook([op](os::FileOp o, const std::string& p) {
-            const bool temp = p.find("SXTemp") != std::string::npos;
-            return o == op && temp ? std::make_error_code(std::errc::no_space_on_device)
-                                   : std::error_code();
+        ASSERT_TRUE(::SetFileAttributesA(path.c_str(), kept));
+        os::SetFaultHook([failing](os::FileOp o, const std::string& p) {
+            return o == failing && p.find("SXTemp") != std::string::npos
+                       ? std::make_error_code(std::errc::no_space_on_device)
+                       : std::error_code();
         });
-        w.Change("Never");
+        w.Change("Red Leader");
         os::SetFaultHook(nullptr);
-        EXPECT_TRUE(OneMessage(w.host, text::kLeftUnchanged));
-        EXPECT_EQ(ReadFile(path), before);
-        EXPECT_EQ(Attributes(path) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
+        if (failing) {
+            EXPECT_TRUE(OneMessage(w.host, text::kLeftUnchanged));
+            EXPECT_EQ(ReadFile(path), before);
+            EXPECT_EQ(Attributes(path) & kept, kept);
+        } else {
+            EXPECT_TRUE(NoMessage(w.host));
+            EXPECT_EQ(ReadFile(path), Mission("Fly.", "Red Leader"));
+            EXPECT_EQ(Attributes(path) & kept, 0u);
+        }
+        EXPECT_EQ(w.wnd->Text(IDC_CALLSIGN), failing ? "Old" : "Red Leader");
         EXPECT_EQ(ListDir(w.game.missions()), (Items{"Alpha 1.mis", "b.mis"}));
     }
 }
@@ -179,6 +159,8 @@ TEST(WindowsCallsign, AMissionDeepInItsFolderIsChanged) {
         Installed game(true, 0, length);
         const std::string path = game.missions() + "\\Alpha 1.mis";
         WriteLongFile(path, Mission("Fly.", "Old"));
+        // What a rewrite that was cut off may leave is no mission.
+        WriteLongFile(game.missions() + "\\SXTempMission-0123abcd.tmp", "left by a crash");
         ASSERT_TRUE(::SetFileAttributesW(
             (L"\\\\?\\" + std::wstring(path.begin(), path.end())).c_str(), FILE_ATTRIBUTE_READONLY));
         FakeHost host;
@@ -191,7 +173,7 @@ TEST(WindowsCallsign, AMissionDeepInItsFolderIsChanged) {
         EXPECT_TRUE(NoMessage(host));
         EXPECT_EQ(ReadLongFile(path), Mission("Fly.", "Deep"));
         EXPECT_EQ(w.Text(IDC_CALLSIGN), "Deep");
-        EXPECT_EQ(ListLongDir(game.missions()), Items{"Alpha 1.mis"});
+        EXPECT_EQ(ListLongDir(game.missions()), (Items{"Alpha 1.mis", "SXTempMission-0123abcd.tmp"}));
     }
 }
 
