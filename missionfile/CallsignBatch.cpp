@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "missionfile/FileStreams.h"
+#include "missionfile/MissionFile.h"
 #include "missionfile/MissionText.h"
 
 namespace sx {
@@ -164,16 +165,7 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
             continue;
         }
         const os::ReplaceResult result = group.Add(
-            name,
-            [&](os::OutputFile& out) {
-                // Opened under the lock, so the copy starts from the latest version.
-                os::InputFile in;
-                if (!in.Open(name)) return false;
-                FileSource source(in);
-                FileSink sink(out);
-                return CopyWithCallsign(source, sink, callsign);
-            },
-            once);
+            name, [&](os::OutputFile& out) { return WriteCallsignCopy(name, callsign, out); }, once);
         if (!result.ok) {
             os::RestoreAttributes(name, *before);
             fail(index, result.error, result.inUse);

@@ -32,22 +32,21 @@ std::optional<std::string> ReadMissionCallsign(const std::string& name,
     return ReadCallsign(reader);
 }
 
+bool WriteCallsignCopy(const std::string& name, const std::string& callsign, os::OutputFile& out) {
+    os::InputFile in;
+    if (!in.Open(name)) return false;
+    FileSource source(in);
+    FileSink sink(out);
+    return CopyWithCallsign(source, sink, callsign);
+}
+
 RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
                                       const os::LockWait& waitForLock) {
     os::RemoveLeftoverCopies();
     const std::optional<os::FileAttributes> before = os::MakeWritable(name);
     if (!before) return RewriteOutcome::CannotModify;
     const os::ReplaceResult result = os::ReplaceFileSafely(
-        name,
-        [&](os::OutputFile& out) {
-            // Opened here, under the file's lock, so the copy starts from the latest version.
-            os::InputFile in;
-            if (!in.Open(name)) return false;
-            FileSource source(in);
-            FileSink sink(out);
-            return CopyWithCallsign(source, sink, callsign);
-        },
-        waitForLock);
+        name, [&](os::OutputFile& out) { return WriteCallsignCopy(name, callsign, out); }, waitForLock);
     if (result.ok) return RewriteOutcome::Rewritten;
     os::RestoreAttributes(name, *before);
     return result.inUse ? RewriteOutcome::InUse : RewriteOutcome::Failed;

@@ -50,4 +50,8 @@ inline constexpr int kLockWaitMs = 3000;
 RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
                                       const os::LockWait& waitForLock);
 
+// Writes the mission's bytes with callsign in its player records into out. Called under the
+// mission's lock, so the copy starts from the latest version.
+bool WriteCallsignCopy(const std::string& name, const std::string& callsign, os::OutputFile& out);
+
 }  // namespace sx
