@@ -171,74 +171,56 @@ class QtWindowTest : public QObject {
         QCOMPARE(QApplication::focusWidget(), first);
     }
 
-    void openingStateAndCategories() {
-        QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
-        QVERIFY(!Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+    void theListTheBriefingAndTheCallsign() {
         QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
+        auto* view = qobject_cast<QListView*>(list);
+        auto* callsign = Ctl<QLineEdit>(IDC_CALLSIGN);
+        QVERIFY(Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
         QCOMPARE(Entries(list), (QStringList{"A mission.mis", "b mission.mis", "c no player.mis"}));
         QCOMPARE(CurrentRow(list), 0);
         // Each separator is one line break; the bytes show as Windows-1252.
-        QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(),
-                 QStringLiteral("\nFirst line.\n\nSecond \u00e9 line."));
-        QCOMPARE(m_dlg->m_strBriefing,
-                 std::string("\r\r\nFirst line.\r\r\n\r\r\nSecond \xe9 line."));
-        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QStringLiteral("Old Fox"));
-        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->alignment(), Qt::AlignCenter);
+        QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(), QStringLiteral("\nFirst line.\n\nSecond \u00e9 line."));
+        QCOMPARE(m_dlg->m_strBriefing, std::string("\r\r\nFirst line.\r\r\n\r\r\nSecond \xe9 line."));
+        QCOMPARE(callsign->text(), QStringLiteral("Old Fox"));
+        QCOMPARE(callsign->alignment(), Qt::AlignCenter);
 
-        QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
-        QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
-        QVERIFY(!Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
-        QCOMPARE(Entries(list), QStringList{"Camp.mis"});
-        QCOMPARE(m_dlg->m_nCategory, 1);
-        // Clicking a checked category button again keeps it checked.
-        QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
-        QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
-    }
+        // The selection stays through Ctrl+click on it, Ctrl+Space and a click below the last entry.
+        ClickRow(list, 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          view->visualRect(view->model()->index(1, 0)).center());
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(5, view->viewport()->height() - 3));
+        QCOMPARE(CurrentRow(list), 1);
 
-    void selectTypeAndChange() {
-        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
-        auto* callsign = Ctl<QLineEdit>(IDC_CALLSIGN);
-        // The program's own selection is not reported (the handler would clear m_bReselect)...
+        // The program's own selection is not reported (the handler would clear m_bReselect); a
+        // user's is.
         m_dlg->m_bReselect = 1;
         m_dlg->m_strSelectedMission = "b mis";
         m_dlg->RefreshMissionList();
         QCOMPARE(CurrentRow(list), 1);
         QCOMPARE(m_dlg->m_bReselect, 1);
         ClickRow(list, 0);
-        // ...a user's is.
         QCOMPARE(m_dlg->m_bReselect, 0);
+
+        // Typed with a letter of the code page and changed; a mission without a player record
+        // keeps it in the field.
         ClickRow(list, 1);
-        QCOMPARE(CurrentRow(list), 1);
-        QCOMPARE(callsign->text(), QStringLiteral("Old Fox"));
         callsign->clear();
         QTest::keyClicks(callsign, QStringLiteral("Red \u00c4ce"));
         QTest::mouseClick(Ctl<QPushButton>(IDC_CHANGE_CALLSIGN), Qt::LeftButton);
-        const std::string file = sxtest::ReadFile(m_prefix->missions() + "/b mission.mis");
-        QVERIFY(file.find("\t.Callsign  Red \xc4"
-                          "ce\r\n\t.MPCallsign  Red \xc4"
-                          "ce\r\n") != std::string::npos);
-        QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
-        // A mission without a player record keeps the callsign in the field.
+        const std::string red = "Red \xc4" "ce";
+        QVERIFY(sxtest::ReadFile(m_prefix->missions() + "/b mission.mis")
+                    .find("\t.Callsign  " + red + "\r\n\t.MPCallsign  " + red + "\r\n") != std::string::npos);
         ClickRow(list, 2);
         QCOMPARE(Ctl<QPlainTextEdit>(IDC_BRIEFING)->toPlainText(), QStringLiteral("\nNo pilot."));
         QCOMPARE(callsign->text(), QStringLiteral("Red \u00c4ce"));
-    }
 
-    void theListKeepsItsSelection() {
-        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
-        auto* view = qobject_cast<QListView*>(list);
-        ClickRow(list, 1);
-        QCOMPARE(CurrentRow(list), 1);
-        // Ctrl+click on the selected entry, Ctrl+Space, a click below the last entry.
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                          view->visualRect(view->model()->index(1, 0)).center());
-        QCOMPARE(CurrentRow(list), 1);
-        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
-        QCOMPARE(CurrentRow(list), 1);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                          QPoint(5, view->viewport()->height() - 3));
-        QCOMPARE(CurrentRow(list), 1);
-        QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QStringLiteral("Old Fox"));
+        // A category button checks itself and clears the others; clicked again, it stays checked.
+        for (int i = 0; i < 2; ++i) QTest::mouseClick(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS), Qt::LeftButton);
+        QVERIFY(Ctl<QPushButton>(IDC_CAMPAIGN_MISSIONS)->isChecked());
+        QVERIFY(!Ctl<QPushButton>(IDC_SINGLE_MISSIONS)->isChecked());
+        QCOMPARE(Entries(list), QStringList{"Camp.mis"});
+        QCOMPARE(m_dlg->m_nCategory, 1);
     }
 
     void fileDialogStartsWithThePatternAmongTheDrives() {
