@@ -89,7 +89,6 @@ void CLauncherDlg::OnSetCallsignInAll() {
             WaitKeepingWindowsAlive([&] { return (locked = tryLock()) || !tick(); }, kLockWaitMs);
             return locked;
         };
-        EnterCategoryFolder();
         summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock, [&](int index, const std::string&) {
             at = index;
             PumpEvents();
@@ -102,7 +101,7 @@ void CLauncherDlg::OnSetCallsignInAll() {
     // The list again, the mission selected before still selected, its callsign in the field.
     m_bReselect = 0;
     RefreshMissionList();
-    for (int i = 0; i < m_listMissions.GetCount(); ++i) {
+    for (int i = 1; i < m_listMissions.GetCount(); ++i) {  // the first is selected already
         if (m_listMissions.GetText(i) != selected) continue;
         m_listMissions.SetCurSel(i);
         LoadBriefing();

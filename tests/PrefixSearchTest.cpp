@@ -300,6 +300,12 @@ TEST(PrefixSearch, BoundsAndTrust) {
             return std::nullopt;
         });
     };
+    // A Lutris game in ~/G, whose Wine is the runner folder "w".
+    const auto lutrisRunner = [](Home& h) {
+        h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: w\n");
+        h.Program(".local/share/lutris/runners/wine/w/bin/wine");
+        h.Prefix("G");
+    };
     const struct {
         const char* what;
         std::function<void(Home&)> make;
@@ -338,17 +344,13 @@ TEST(PrefixSearch, BoundsAndTrust) {
          "refused: the Wine prefix ~/.steam/root/steamapps/compatdata/1/pfx belongs to another user.\n" + kWine, ""},
         {"a runner every user may change",
          [&](Home& h) {
-             h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: w\n");
-             h.Program(".local/share/lutris/runners/wine/w/bin/wine");
-             h.Prefix("G");
+             lutrisRunner(h);
              owner(h / ".local/share/lutris/runners/wine/w/bin", 0, 0, S_IFDIR | 0777);
          },
          "refused: ~/.local/share/lutris/runners/wine/w/bin can be changed by every user.\n" + kWine, ""},
         {"a folder above a runner that another group may change",
          [&](Home& h) {
-             h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: w\n");
-             h.Program(".local/share/lutris/runners/wine/w/bin/wine");
-             h.Prefix("G");
+             lutrisRunner(h);
              owner(h / ".local/share/lutris/runners", 0, 4242, S_IFDIR | 0775);
          },
          "refused: ~/.local/share/lutris/runners can be changed by the other users of its group.\n" + kWine, ""},

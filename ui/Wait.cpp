@@ -18,7 +18,9 @@ bool IsWaiting() {
 }
 
 BusyScope::BusyScope() {
-    for (IDialogWindow* w : OpenDialogWindows()) {
+    // Only the windows that take input now; one a modal window keeps disabled stays so, and a
+    // progress window keeps taking its Cancel.
+    for (IDialogWindow* w : OpenDialogWindows(false)) {
         if (!w->IsEnabled()) continue;
         w->SetEnabled(false);
         m_disabled.push_back(w);
@@ -39,20 +41,13 @@ void PumpEvents() {
 
 bool WaitKeepingWindowsAlive(const std::function<bool()>& done, std::optional<int> timeoutMs) {
     if (done()) return true;
-    // Only the windows that take input now; one a modal window keeps disabled stays so, and a
-    // progress window keeps taking its Cancel.
-    std::vector<IDialogWindow*> windows = OpenDialogWindows(false);
-    std::erase_if(windows, [](IDialogWindow* w) { return !w->IsEnabled(); });
-    for (IDialogWindow* w : windows) w->SetEnabled(false);
-    ++g_waits;
+    const BusyScope busy;
     const int64_t deadline = timeoutMs ? os::MonotonicMilliseconds() + *timeoutMs : 0;
     bool held = false;
     Host().RunUntil([&] {
         held = done();
         return held || (timeoutMs && os::MonotonicMilliseconds() >= deadline);
     });
-    --g_waits;
-    for (IDialogWindow* w : windows) w->SetEnabled(true);
     return held;
 }
 

@@ -301,14 +301,6 @@ std::vector<ReplaceResult> ReplacementGroup::Commit() {
     return results;
 }
 
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock) {
-    ReplacementGroup group;
-    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
-    return added.ok ? group.Commit().front() : added;
-}
-
 void RemoveLeftoverCopies() {
     DIR* d = ::opendir(".");
     if (d == nullptr) return;

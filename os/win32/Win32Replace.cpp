@@ -304,14 +304,6 @@ std::vector<ReplaceResult> ReplacementGroup::Commit() {
     return results;
 }
 
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock) {
-    ReplacementGroup group;
-    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
-    return added.ok ? group.Commit().front() : added;
-}
-
 void RemoveLeftoverCopies() {
     WIN32_FIND_DATAW data;
     const HANDLE find = ::FindFirstFileW(L"SXTempMission-*.tmp", &data);
