@@ -21,15 +21,6 @@ OwnerHook& Owners() {
 }
 }  // namespace
 
-// One file is a group of one: the same steps, one sync of its own copy.
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock) {
-    ReplacementGroup group;
-    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
-    return added.ok ? group.Commit().front() : added;
-}
-
 const char* FileOpName(FileOp op) {
     switch (op) {
         case FileOp::Open:

@@ -139,9 +139,9 @@ struct ReplaceResult {
 // waits for. When another program holds it, waitForLock is asked to wait (it may run the
 // program's event loop meanwhile); if it gives up, nothing is touched and inUse is set.
 // writeCopy runs under the lock, so it should open the file it copies from itself.
-ReplaceResult ReplaceFileSafely(const std::string& name,
-                                const std::function<bool(OutputFile&)>& writeCopy,
-                                const LockWait& waitForLock);
+inline ReplaceResult ReplaceFileSafely(const std::string& name,
+                                       const std::function<bool(OutputFile&)>& writeCopy,
+                                       const LockWait& waitForLock);
 
 // The steps of ReplaceFileSafely for many files, at less cost than one call each: a file's copy
 // is written under the file's lock as the file is added (nothing of the file changes yet); Commit
@@ -168,6 +168,16 @@ class ReplacementGroup {
   private:
     std::unique_ptr<Impl> m_impl;
 };
+
+// One file is a group of one: the same steps, one sync of its own copy. (Here, and not in the
+// code both backends share, because that code lies below the backends.)
+inline ReplaceResult ReplaceFileSafely(const std::string& name,
+                                       const std::function<bool(OutputFile&)>& writeCopy,
+                                       const LockWait& waitForLock) {
+    ReplacementGroup group;
+    const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
+    return added.ok ? group.Commit().front() : added;
+}
 
 // Removes, from the current folder, the temporary files of this program's rewrites that no
 // running rewrite holds: those a rewrite that was killed or cut off left behind. Only names of

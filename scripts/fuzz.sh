@@ -12,7 +12,10 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(LineReader Briefing Callsign Rewrite Results Registry Paths)
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz >/dev/null
+if ! cmake --build --preset fuzz >build/fuzz-build.log 2>&1; then
+  echo "fuzz: the fuzz targets do not build:"; grep -E 'error|undefined reference' build/fuzz-build.log | head -n 30
+  exit 1
+fi
 mkdir -p build/fuzz/findings
 status=0
 for t in "${targets[@]}"; do
