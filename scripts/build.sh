@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Configures and builds one CMake preset (default: dev).
+# Installs what a CMake preset needs where it is missing, then configures and builds it
+# (default: dev).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-dev}
+# What the preset needs, where it is missing: the Windows builds their cross compilers and Wine.
+case "$preset" in
+  win*) scripts/install-deps.sh --wine ;;
+  *) scripts/install-deps.sh ;;
+esac
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
