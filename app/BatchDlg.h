@@ -3,32 +3,50 @@
 // the progress window of the batch.
 #pragma once
 
+#include <span>
 #include <string>
+#include <vector>
 
+#include "missionfile/CallsignBatch.h"
 #include "resources/ResourceIds.h"
 #include "ui/Dialog.h"
 
+// Asks for the callsign, and says how many of the missions it would change. It shows at once:
+// the missions are counted while it waits for the user, afresh after each edit of the callsign.
 class CCallsignBatchDlg : public sx::ui::CDialog {
   public:
-    CCallsignBatchDlg() : CDialog(sx::IDD_BATCH_CALLSIGN) {}
+    // names: bare names in the current folder, which stays current while the dialog runs.
+    explicit CCallsignBatchDlg(const std::vector<std::string>& names)
+        : CDialog(sx::IDD_BATCH_CALLSIGN), m_nMissions(static_cast<int>(names.size())), m_count(names) {}
 
-    int m_nMissions = 0;  // of the list
-    int m_nOther = 0;     // of them holding another callsign now
+    int m_nMissions;  // of the list
     std::string m_strCallsign;
     bool m_bExact = true;  // the typed callsign is one the program's text can hold
+
+    // The count so far; complete when Counted().
+    int OtherCallsigns() const { return m_count.Count(); }
+    bool Counted() const { return m_count.Done(); }
 
   protected:
     void DoDataExchange(sx::ui::CDataExchange* pDX) override;
     bool OnInitDialog() override;
+    bool OnIdle() override;
     void OnOK() override;
+    std::span<const sx::ui::EventEntry> GetEventTable() const override;
+
+  private:
+    void OnEditCallsign();
+    void ShowCount();
+    sx::OtherCallsignCount m_count;
 };
 
-// Shows which mission the batch is at; Cancel, Escape and the close box ask it to stop before
-// the next mission. It answers while every other window waits.
+// Shows where the batch is; Cancel, Escape and the close box ask it to stop before the next
+// copy. It answers while every other window waits.
 class CProgressDlg : public sx::ui::CDialog {
   public:
     CProgressDlg();
-    void ShowMission(int number, int total, const std::string& name);
+    void ShowCopy(int number, int total, const std::string& name);
+    void ShowPlacing(int count);
     bool Cancelled() const { return m_bCancelled; }
 
   protected:

@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -25,31 +26,21 @@ namespace {
 
 constexpr const char* kProgram = "Sortilex";
 
-// A field of a tab-separated line: tabs, line feeds and backslashes escaped.
+// A field of a tab-separated line, and any name said on the terminal: nothing in it can break
+// the line or move the terminal's cursor.
 std::string Field(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\\')
-            out += "\\\\";
-        else
-            out += c;
-    }
-    return out;
+    return sx::EscapeForTerminal(text);
 }
 
 int Help() {
     std::printf(
         "Usage: %s [--prefix DIR]\n"
         "       %s --list-installations\n"
-        "       %s --set-callsign NAME FILE...\n"
+        "       %s --set-callsign NAME [--] FILE...\n"
         "Manages the missions of Vantorra, a Windows game run under Wine.\n\n"
         "  --prefix DIR           the Wine prefix the game is installed in\n"
         "  --list-installations   list the game's installations, the one used last first\n"
-        "  --set-callsign NAME FILE...\n"
+        "  --set-callsign NAME [--] FILE...\n"
         "                         set the callsign of every player record of the missions\n"
         "                         to NAME, print what was done; exit 1 when a mission could\n"
         "                         not be changed\n"
@@ -93,7 +84,7 @@ int ListInstallations() {
                     g.command.empty() ? "asks first" : Field(g.command).c_str());
     }
     for (const std::string& line : passedOver)
-        std::fprintf(stderr, "%s: passed over: %s\n", kProgram, line.c_str());
+        std::fprintf(stderr, "%s: passed over: %s\n", kProgram, Field(line).c_str());
     if (usable > 0) return 0;
     std::fprintf(stderr, "%s\n", sx::kGameNotDetected);
     return 1;
@@ -117,9 +108,12 @@ std::optional<std::string> FromLocale(const std::string& text) {
     return out;
 }
 
-// The missions named on the command line, folder by folder, as the list's menu changes a list.
+// The missions named on the command line, folder by folder, as the list's menu changes a list:
+// NAME [--] FILE..., each file once however it is spelled.
 int SetCallsign(int argc, char** argv, int first) {
-    if (first + 1 >= argc) {
+    int files = first + 1;
+    if (files < argc && std::string(argv[files]) == "--") ++files;
+    if (files >= argc) {
         std::fprintf(stderr, "%s: --set-callsign needs a callsign and at least one mission\n"
                              "Try '%s --help'.\n", kProgram, kProgram);
         return 2;
@@ -129,7 +123,7 @@ int SetCallsign(int argc, char** argv, int first) {
         std::fprintf(stderr,
                      "%s: %s: a callsign must be one line of text made of characters that "
                      "mission files can hold\n",
-                     kProgram, argv[first]);
+                     kProgram, Field(argv[first]).c_str());
         return 2;
     }
     std::error_code err;
@@ -137,12 +131,23 @@ int SetCallsign(int argc, char** argv, int first) {
     // Missions in one folder are changed together; a name is said as the user gave it.
     std::vector<std::pair<std::string, std::vector<std::string>>> folders;
     std::map<std::pair<std::string, std::string>, std::string> given;
-    for (int i = first + 1; i < argc; ++i) {
+    std::set<sx::os::FileIdentity> seen;
+    sx::BatchSummary all;
+    for (int i = files; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (const std::optional<sx::os::FileIdentity> id = sx::os::IdentityOf(arg)) {
+            // The same file by another spelling (./a.mis, a hard link) is changed once.
+            if (!seen.insert(*id).second) continue;
+            if (std::filesystem::is_directory(std::filesystem::symlink_status(arg, err))) {
+                all.failed.push_back({Field(arg), "it is not a file"});
+                continue;
+            }
+        }
         const size_t slash = arg.rfind('/');
         std::string folder = slash == std::string::npos ? "." : arg.substr(0, slash + 1);
         if (folder[0] != '/') folder = start + "/" + folder;
         const std::string name = slash == std::string::npos ? arg : arg.substr(slash + 1);
+        if (given.count({folder, name}) != 0) continue;
         if (folders.empty() || folders.back().first != folder) folders.push_back({folder, {}});
         folders.back().second.push_back(name);
         given[{folder, name}] = arg;
@@ -158,18 +163,18 @@ int SetCallsign(int argc, char** argv, int first) {
         }
         return true;
     };
-    sx::BatchSummary all;
     for (const auto& [folder, names] : folders) {
         sx::BatchSummary part;
         if (!sx::os::ChangeDir(folder)) {
             for (const std::string& name : names) part.failed.push_back({name, "its folder cannot be opened"});
         } else {
-            part = sx::SetCallsignInAll(names, *callsign, waitForLock, nullptr);
+            part = sx::SetCallsignInAll(names, *callsign, waitForLock);
         }
         all.set += part.set;
         all.already += part.already;
         all.noRecord += part.noRecord;
-        for (sx::BatchFailure& f : part.failed) all.failed.push_back({given[{folder, f.name}], f.reason});
+        for (sx::BatchFailure& f : part.failed)
+            all.failed.push_back({Field(given[{folder, f.name}]), f.reason});
     }
     std::printf("%s\n", sx::BatchSummaryText(all).c_str());
     return all.failed.empty() ? 0 : 1;
@@ -184,13 +189,17 @@ std::optional<int> CLauncherApp::CommandLine(int argc, char** argv) {
         if (arg == "--version" || arg == "-V") return Version();
         if (arg == "--list-installations") return ListInstallations();
         if (arg == "--set-callsign") return SetCallsign(argc, argv, i + 1);
-        if (arg == "--prefix" && i + 1 < argc) {
+        if (arg == "--prefix") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "%s: --prefix needs a folder\nTry '%s --help'.\n", kProgram, kProgram);
+                return 2;
+            }
             sx::os::NamePrefix(argv[++i]);
         } else if (arg.rfind("--prefix=", 0) == 0) {
             sx::os::NamePrefix(arg.substr(9));
         } else {
             std::fprintf(stderr, "%s: %s: unknown option\nTry '%s --help'.\n", kProgram,
-                         arg == "--prefix" ? "--prefix needs a folder" : arg.c_str(), kProgram);
+                         Field(arg).c_str(), kProgram);
             return 2;
         }
     }

@@ -26,11 +26,13 @@ constexpr int64_t kProgressEveryMs = 100;
 void CLauncherDlg::OnMissionListMenu() {
     IDialogWindow* wnd = GetWindow();
     if (wnd == nullptr) return;
+    // The folder only where it is one: a link to a file would be handed to the file manager,
+    // which may run it.
     const std::vector<MenuEntry> entries = {
-        {IDM_SET_CALLSIGN_ALL, "Set callsign in all missions...", false,
+        {IDM_SET_CALLSIGN_ALL, "Set callsign in &all missions...", false,
          m_listMissions.GetCount() > 0},
-        {IDM_OPEN_FOLDER, "Open this folder", false,
-         !m_strListFolder.empty() && os::PathExists(m_strListFolder)},
+        {IDM_OPEN_FOLDER, "Open this &folder", false,
+         !m_strListFolder.empty() && os::IsFolder(m_strListFolder)},
     };
     switch (wnd->ShowControlMenu(IDC_MISSION_LIST, entries)) {
         case IDM_SET_CALLSIGN_ALL:
@@ -47,11 +49,14 @@ void CLauncherDlg::OnMissionListMenu() {
 void CLauncherDlg::OnSetCallsignInAll() {
     UpdateData(true);  // the callsign field's text, to start from
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(m_listMissions.GetCount()));
     for (int i = 0; i < m_listMissions.GetCount(); ++i) names.push_back(m_listMissions.GetText(i));
-    EnterCategoryFolder();
-    CCallsignBatchDlg ask;
-    ask.m_nMissions = static_cast<int>(names.size());
-    ask.m_nOther = MissionsWithOtherCallsign(names, m_strCallsign);
+    // The list's folder went away since it was filled: there is nothing of it to change.
+    if (!EnterCategoryFolder()) {
+        RefreshMissionList();
+        return;
+    }
+    CCallsignBatchDlg ask(names);
     ask.m_strCallsign = m_strCallsign;
     if (ask.DoModal() != IdOk) return;
     // Refused at once, before any mission is touched.
@@ -67,8 +72,10 @@ void CLauncherDlg::OnSetCallsignInAll() {
         std::unique_ptr<CProgressDlg> progress;
         const int64_t start = os::MonotonicMilliseconds();
         int64_t shown = 0;
-        int at = 0;  // the mission the batch is at
-        // Shows the progress window once the batch has taken a while, and the mission it is at.
+        const int total = static_cast<int>(names.size());
+        int at = 0;          // the mission whose copy is made next
+        int placing = -1;    // the copies going in place, once they do
+        // Shows the progress window once the batch has taken a while, and what it does now.
         const auto tick = [&] {
             const int64_t now = os::MonotonicMilliseconds();
             if (!progress && now - start >= kProgressAfterMs) {
@@ -77,7 +84,10 @@ void CLauncherDlg::OnSetCallsignInAll() {
                 shown = 0;
             }
             if (progress && now - shown >= kProgressEveryMs) {
-                progress->ShowMission(at + 1, static_cast<int>(names.size()), names[static_cast<size_t>(at)]);
+                if (placing >= 0)
+                    progress->ShowPlacing(placing);
+                else
+                    progress->ShowCopy(at + 1, total, names[static_cast<size_t>(at)]);
                 shown = now;
             }
             return !(progress && progress->Cancelled());
@@ -89,13 +99,19 @@ void CLauncherDlg::OnSetCallsignInAll() {
             WaitKeepingWindowsAlive([&] { return (locked = tryLock()) || !tick(); }, kLockWaitMs);
             return locked;
         };
-        summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock, [&](int index, const std::string&) {
+        BatchProgress steps;
+        steps.copying = [&](int index, const std::string&) {
             at = index;
             PumpEvents();
-            const bool goOn = tick();
+            return tick();
+        };
+        steps.placing = [&](int count) {
+            // Placing is not cancelled: every copy made goes in place.
+            placing = count;
+            tick();
             PumpEvents();
-            return goOn;
-        });
+        };
+        summary = SetCallsignInAll(names, ask.m_strCallsign, waitForLock, steps);
     }
     ShowMessageBox(BatchSummaryText(summary));
     // The list again, the mission selected before still selected, its callsign in the field.

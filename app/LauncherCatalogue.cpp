@@ -15,20 +15,23 @@ void CLauncherDlg::LocateGame() {
     m_strGameDir = where.gameDir;
 }
 
-void CLauncherDlg::EnterCategoryFolder() {
-    if (auto folder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir))
-        os::ChangeDir(*folder);
+bool CLauncherDlg::EnterCategoryFolder() {
+    // A folder that cannot be entered (gone, game directory "none") is no folder of missions:
+    // nothing is read or changed in the folder that happens to be current instead.
+    const std::optional<std::string> folder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir);
+    return folder && os::ChangeDir(*folder);
 }
 
 void CLauncherDlg::RefreshMissionList() {
     m_listMissions.ResetContent();
-    EnterCategoryFolder();
-    m_strListFolder = CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir).value_or("");
+    const bool entered = EnterCategoryFolder();
+    m_strListFolder = entered ? CategoryFolder(m_nCategory, m_strGameDir, m_strCustomDir).value_or("") : "";
     // What a rewrite that was killed left in the folder goes, before anyone sees the folder.
-    os::RemoveLeftoverCopies();
+    if (entered) os::RemoveLeftoverCopies(m_strListFolder);
     // In the list's own order already: every entry lands at the end, so a large folder fills
     // the list in linear time.
-    for (const std::string& name : ListMissions()) m_listMissions.AddString(name);
+    if (entered)
+        for (const std::string& name : ListMissions()) m_listMissions.AddString(name);
     if (m_bReselect) {
         // The chosen file itself when the folder holds it (a folder here may hold b.mis and
         // B.mis); else the first entry that begins with its name, without regard to case.

@@ -14,7 +14,7 @@ using namespace sx;
 using namespace sx::ui;
 
 namespace {
-constexpr const char* kInstallationMenu = "Game installation";
+constexpr const char* kInstallationMenu = "&Game installation";
 constexpr size_t kMaxInstallations = 32;
 // The window-menu command of an installation: ids whose low four bits are the platform's.
 unsigned InstallationCommand(size_t index) {

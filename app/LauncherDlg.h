@@ -53,12 +53,16 @@ class CLauncherDlg : public sx::ui::CDialog {
 
     // Operations.
     void LocateGame();
-    void EnterCategoryFolder();
+    // Makes the category's folder current; false when it cannot be (then no mission is read or
+    // changed anywhere).
+    bool EnterCategoryFolder();
     void RefreshMissionList();
     void LoadBriefing();
     void LoadCallsign();
     // The text of the selected list entry; empty when nothing is selected.
     std::string SelectedMission() const;
+    // The selected mission's name with its folder made current; empty without either.
+    std::string MissionInFolder();
 
   protected:
     void DoDataExchange(sx::ui::CDataExchange* pDX) override;

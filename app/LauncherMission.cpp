@@ -8,16 +8,20 @@
 
 using namespace sx;
 
+std::string CLauncherDlg::MissionInFolder() {
+    // Without the category's folder there is no mission: "" is found nowhere.
+    std::string name = SelectedMission();
+    return EnterCategoryFolder() ? name : std::string();
+}
+
 void CLauncherDlg::LoadBriefing() {
-    const std::string name = SelectedMission();
-    EnterCategoryFolder();
+    const std::string name = MissionInFolder();
     m_strBriefing = ReadMissionBriefing(name, m_callsignHandOver);
     UpdateData(false);
 }
 
 void CLauncherDlg::LoadCallsign() {
-    const std::string name = SelectedMission();
-    EnterCategoryFolder();
+    const std::string name = MissionInFolder();
     const CallsignHandOver handOver = std::exchange(m_callsignHandOver, CallsignHandOver{});
     if (std::optional<std::string> callsign = ReadMissionCallsign(name, handOver)) {
         m_strCallsign = std::move(*callsign);
@@ -27,8 +31,7 @@ void CLauncherDlg::LoadCallsign() {
 
 void CLauncherDlg::OnChangeCallsign() {
     const bool pulled = UpdateData(true);
-    const std::string name = SelectedMission();
-    EnterCategoryFolder();
+    const std::string name = MissionInFolder();
     // A line break would split the record, a control-Z end the file; a character the code page
     // lacks would be written as something else. None of them reaches the file.
     if (!pulled || !IsStorableCallsign(m_strCallsign)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace sx {
@@ -223,6 +224,70 @@ bool EqualsNoCaseUtf8(std::string_view a, std::string_view b) {
     while (i < a.size() && j < b.size())
         if (FoldCodePoint(NextCodePoint(a, i)) != FoldCodePoint(NextCodePoint(b, j))) return false;
     return i == a.size() && j == b.size();
+}
+
+std::string Counted(long long count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+namespace {
+// The length of the well-formed UTF-8 character at text[at] (no overlong form, no surrogate,
+// nothing past U+10FFFF), or 0.
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = byte(at);
+    size_t n = 0;
+    char32_t cp = 0, least = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        n = 2, cp = b & 0x1F, least = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3, cp = b & 0x0F, least = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4, cp = b & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + n > text.size()) return 0;
+    for (size_t i = 1; i < n; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(at + i) & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+}  // namespace
+
+std::string EscapeForTerminal(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    const auto hex = [&out](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+    };
+    for (size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c == '\t' || c == '\n' || c == '\\') {
+            out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : "\\\\";
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            hex(c);
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else if (const size_t n = Utf8Length(name, i); n == 0 || (n == 2 && c == 0xC2 &&
+                                                                    static_cast<unsigned char>(name[i + 1]) < 0xA0)) {
+            // Not UTF-8, or a C1 control (U+0080 to U+009F), which terminals obey as ESC.
+            for (size_t k = 0; k < std::max<size_t>(n, 1); ++k) hex(static_cast<unsigned char>(name[i + k]));
+            i += std::max<size_t>(n, 1);
+        } else {
+            out.append(name.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
 }
 
 }  // namespace sx

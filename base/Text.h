@@ -54,4 +54,13 @@ void AppendUtf8(std::string& out, char32_t cp);
 // Bytes that are not UTF-8 compare as themselves.
 bool EqualsNoCaseUtf8(std::string_view a, std::string_view b);
 
+// "1 mission", "3 missions": a count with its noun in the number it takes.
+std::string Counted(long long count, std::string_view one, std::string_view many);
+
+// A name read from disk or from the command line, as a terminal line may hold it: tab, line
+// feed and backslash as \t, \n and \\; every other control byte, DEL, each byte of a C1
+// control character and every byte that is not UTF-8 as \xHH. Nothing of it can move the
+// terminal's cursor or set its state.
+std::string EscapeForTerminal(std::string_view name);
+
 }  // namespace sx

@@ -79,9 +79,7 @@ void Scan(Window& w) {
 void Rewrite(const std::string& path) {
     const auto r = sx::os::ReplaceFileSafely(
         path,
-        [&](sx::os::OutputFile& out) {
-            sx::os::InputFile in;
-            if (!in.Open(path)) return false;
+        [](sx::os::InputFile& in, sx::os::OutputFile& out) {
             sx::FileSource src(in);
             sx::FileSink sink(out);
             return sx::CopyWithCallsign(src, sink, "Bench");

@@ -8,6 +8,8 @@
 #include "missionfile/FileStreams.h"
 #include "missionfile/MissionFile.h"
 #include "missionfile/MissionText.h"
+#include "base/Text.h"
+#include "os/Process.h"
 
 namespace sx {
 
@@ -53,8 +55,8 @@ class ComparingSink : public ByteSink {
 std::string Reason(std::error_code err, bool inUse, bool reading) {
     using std::errc;
     if (inUse || err == errc::device_or_resource_busy) return "it is in use by another program";
-    if (err == errc::no_such_file_or_directory || err == errc::too_many_symbolic_link_levels)
-        return "it is gone";
+    if (err == errc::too_many_symbolic_link_levels) return "it is a link";
+    if (err == errc::no_such_file_or_directory) return "it is gone";
     if (err == errc::is_a_directory || err == errc::invalid_argument) return "it is not a file";
     if (err == errc::read_only_file_system) return "it lies on a read-only disk";
     if (err == errc::permission_denied || err == errc::operation_not_permitted)
@@ -65,11 +67,12 @@ std::string Reason(std::error_code err, bool inUse, bool reading) {
 
 enum class Found { Rewrite, Already, NoRecord, Unreadable };
 
-// What the rewrite of a mission would do, from a copy compared with the mission as it is.
-Found Look(const std::string& name, const std::string& callsign, std::error_code& why) {
-    os::InputFile in, original;
-    if (!in.Open(name) || !original.Open(name)) {
-        why = in.IsOpen() ? original.OpenError() : in.OpenError();
+// What the rewrite of the opened mission would do, from a copy compared with the mission as it
+// is, both read from the file in, as they come.
+Found Look(os::InputFile& in, const std::string& callsign, std::error_code& why) {
+    os::InputFile original;
+    if (!original.OpenSame(in)) {
+        why = original.OpenError();
         return Found::Unreadable;
     }
     FileSource source(in);
@@ -86,9 +89,10 @@ Found Look(const std::string& name, const std::string& callsign, std::error_code
 }  // namespace
 
 std::string BatchSummaryText(const BatchSummary& s) {
-    std::string text = "Callsign set in " + std::to_string(s.set) + " missions.\n" +
+    std::string text = "Callsign set in " + Counted(s.set, "mission", "missions") + ".\n" +
                        std::to_string(s.already) + " already had it.\n" +
-                       std::to_string(s.noRecord) + " have no player record.";
+                       std::to_string(s.noRecord) +
+                       (s.noRecord == 1 ? " has no player record." : " have no player record.");
     if (!s.failed.empty()) {
         text += "\n" + std::to_string(s.failed.size()) + " could not be changed:";
         for (size_t i = 0; i < s.failed.size() && i < kSummaryNamed; ++i)
@@ -97,8 +101,8 @@ std::string BatchSummaryText(const BatchSummary& s) {
             text += "\nand " + std::to_string(s.failed.size() - kSummaryNamed) + " more";
     }
     if (s.cancelled)
-        text += "\nCancelled after " + std::to_string(s.done) + " of " + std::to_string(s.total) +
-                " missions.";
+        text += "\nCancelled after " + std::to_string(s.done) + " of " +
+                Counted(s.total, "mission", "missions") + ".";
     return text;
 }
 
@@ -106,7 +110,6 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
                               const os::LockWait& waitForLock, const BatchProgress& progress) {
     BatchSummary summary;
     summary.total = static_cast<int>(names.size());
-    os::RemoveLeftoverCopies();
     // Another program's lock is waited for once a batch; after that a held mission is in use.
     bool waited = false;
     const os::LockWait once = [&](const std::function<bool()>& tryLock) {
@@ -114,12 +117,11 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         waited = true;
         return waitForLock(tryLock);
     };
-    os::ReplacementGroup group;
-    struct Added {
-        size_t index;
-        os::FileAttributes before;
+    const os::CopyWriter writeCopy = [&callsign](os::InputFile& in, os::OutputFile& out) {
+        return WriteCallsignCopy(in, callsign, out);
     };
-    std::vector<Added> added;
+    os::ReplacementGroup group;
+    std::vector<size_t> added;  // the missions of the group, by their index
     // Failures as they come, with their place in the list: a copy fails at the group's commit,
     // after missions that come later in the list failed.
     std::vector<std::pair<size_t, BatchFailure>> failed;
@@ -127,52 +129,45 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         failed.push_back({index, {names[index], Reason(err, inUse, reading)}});
     };
     const auto commit = [&] {
-        const std::vector<os::ReplaceResult> results = group.Commit();
+        if (added.empty()) return;
+        const int count = static_cast<int>(added.size());
+        if (progress.placing) progress.placing(count);
+        const std::vector<os::ReplaceResult> results = group.Commit([&](size_t) {
+            if (progress.placing) progress.placing(count);
+        });
         for (size_t i = 0; i < results.size(); ++i) {
-            if (results[i].ok) {
+            if (results[i].ok)
                 ++summary.set;
-                continue;
-            }
-            os::RestoreAttributes(names[added[i].index], added[i].before);
-            fail(added[i].index, results[i].error, results[i].inUse);
+            else
+                fail(added[i], results[i].error, results[i].inUse);
         }
         added.clear();
     };
     for (size_t index = 0; index < names.size(); ++index) {
         const std::string& name = names[index];
-        if (progress && !progress(summary.done, name)) {
+        if (progress.copying && !progress.copying(static_cast<int>(index), name)) {
             summary.cancelled = true;
             break;
         }
         ++summary.done;
+        Found found = Found::Unreadable;
         std::error_code why;
-        switch (Look(name, callsign, why)) {
-            case Found::Unreadable:
-                fail(index, why, false, true);
-                continue;
-            case Found::NoRecord:
-                ++summary.noRecord;
-                continue;
-            case Found::Already:
-                ++summary.already;
-                continue;
-            case Found::Rewrite:
-                break;
-        }
-        const std::optional<os::FileAttributes> before = os::MakeWritable(name, &why);
-        if (!before) {
-            fail(index, why, false);
-            continue;
-        }
-        const os::ReplaceResult result = group.Add(
-            name, [&](os::OutputFile& out) { return WriteCallsignCopy(name, callsign, out); }, once);
-        if (!result.ok) {
-            os::RestoreAttributes(name, *before);
+        const os::ReplaceResult result = group.Add(name, writeCopy, once, [&](os::InputFile& file) {
+            found = Look(file, callsign, why);
+            return found == Found::Rewrite;
+        });
+        if (result.ok) {
+            added.push_back(index);
+            if (group.Full()) commit();
+        } else if (!result.unchanged) {
             fail(index, result.error, result.inUse);
-            continue;
+        } else if (found == Found::NoRecord) {
+            ++summary.noRecord;
+        } else if (found == Found::Already) {
+            ++summary.already;
+        } else {
+            fail(index, why, false, true);
         }
-        added.push_back({index, *before});
-        if (group.Size() == kBatchGroup) commit();
     }
     commit();
     std::stable_sort(failed.begin(), failed.end(),
@@ -181,12 +176,22 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
     return summary;
 }
 
-int MissionsWithOtherCallsign(const std::vector<std::string>& names, const std::string& callsign) {
-    // Those the batch would rewrite: what the user is told will change.
-    int other = 0;
-    std::error_code why;
-    for (const std::string& name : names) other += Look(name, callsign, why) == Found::Rewrite;
-    return other;
+void OtherCallsignCount::Restart(const std::string& callsign) {
+    m_callsign = callsign;
+    m_next = 0;
+    m_other = 0;
+}
+
+bool OtherCallsignCount::Step(int64_t budgetMs) {
+    const int64_t until = os::MonotonicMilliseconds() + budgetMs;
+    while (m_next < m_names.size()) {
+        os::InputFile in;
+        std::error_code why;
+        if (in.Open(m_names[m_next])) m_other += Look(in, m_callsign, why) == Found::Rewrite;
+        ++m_next;
+        if (os::MonotonicMilliseconds() >= until) break;
+    }
+    return Done();
 }
 
 }  // namespace sx

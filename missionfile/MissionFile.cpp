@@ -32,9 +32,7 @@ std::optional<std::string> ReadMissionCallsign(const std::string& name,
     return ReadCallsign(reader);
 }
 
-bool WriteCallsignCopy(const std::string& name, const std::string& callsign, os::OutputFile& out) {
-    os::InputFile in;
-    if (!in.Open(name)) return false;
+bool WriteCallsignCopy(os::InputFile& in, const std::string& callsign, os::OutputFile& out) {
     FileSource source(in);
     FileSink sink(out);
     return CopyWithCallsign(source, sink, callsign);
@@ -42,13 +40,14 @@ bool WriteCallsignCopy(const std::string& name, const std::string& callsign, os:
 
 RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
                                       const os::LockWait& waitForLock) {
-    os::RemoveLeftoverCopies();
-    const std::optional<os::FileAttributes> before = os::MakeWritable(name);
-    if (!before) return RewriteOutcome::CannotModify;
     const os::ReplaceResult result = os::ReplaceFileSafely(
-        name, [&](os::OutputFile& out) { return WriteCallsignCopy(name, callsign, out); }, waitForLock);
+        name,
+        [&callsign](os::InputFile& in, os::OutputFile& out) {
+            return WriteCallsignCopy(in, callsign, out);
+        },
+        waitForLock);
     if (result.ok) return RewriteOutcome::Rewritten;
-    os::RestoreAttributes(name, *before);
+    if (result.refused) return RewriteOutcome::CannotModify;
     return result.inUse ? RewriteOutcome::InUse : RewriteOutcome::Failed;
 }
 

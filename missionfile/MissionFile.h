@@ -44,14 +44,14 @@ enum class RewriteOutcome { Rewritten, CannotModify, InUse, Failed };
 inline constexpr int kLockWaitMs = 3000;
 
 // Writes callsign into every player record of the mission. CannotModify: the file is missing,
-// is not a regular file, or cannot be made writable, and nothing was touched. InUse: another
-// program held the mission's lock for as long as waitForLock waited. Failed: a later step
-// failed. In both of the last cases the file keeps its bytes and its attributes.
+// is a link, is not a regular file, or cannot be made writable, and nothing was touched. InUse:
+// another program held the mission's lock for as long as waitForLock waited. Failed: a later
+// step failed. In both of the last cases the file keeps its bytes and its attributes.
 RewriteOutcome RewriteMissionCallsign(const std::string& name, const std::string& callsign,
                                       const os::LockWait& waitForLock);
 
-// Writes the mission's bytes with callsign in its player records into out. Called under the
-// mission's lock, so the copy starts from the latest version.
-bool WriteCallsignCopy(const std::string& name, const std::string& callsign, os::OutputFile& out);
+// Writes the mission's bytes, as the opened file holds them, with callsign in its player
+// records into out.
+bool WriteCallsignCopy(os::InputFile& in, const std::string& callsign, os::OutputFile& out);
 
 }  // namespace sx

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "os/Backend.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <random>
 
@@ -74,19 +75,21 @@ std::optional<PathOwner> AskOwnerHook(const std::string& path) {
 
 std::string TempName() {
     if (TempNameSource()) return TempNameSource()();
-    static std::mt19937_64 rng(std::random_device{}());
+    // 128 random bits: a name nobody else picks, and one no leftover of another program has.
+    static std::mt19937_64 rng(std::random_device{}() ^ (uint64_t{std::random_device{}()} << 32));
     char name[64];
-    std::snprintf(name, sizeof name, "SXTempMission-%08llx.tmp",
-                  static_cast<unsigned long long>(rng() & 0xFFFFFFFFu));
+    std::snprintf(name, sizeof name, "%s%016llx%016llx%s", kTempStart,
+                  static_cast<unsigned long long>(rng()), static_cast<unsigned long long>(rng()),
+                  kTempEnd);
     return name;
 }
 
 bool IsLeftoverName(std::string_view name) {
-    constexpr std::string_view kStart = "SXTempMission-", kEnd = ".tmp";
-    if (name.size() != kStart.size() + 8 + kEnd.size() || !name.starts_with(kStart) ||
-        !name.ends_with(kEnd))
+    const std::string_view start = kTempStart, end = kTempEnd;
+    if (name.size() != start.size() + kTempDigits + end.size() || !name.starts_with(start) ||
+        !name.ends_with(end))
         return false;
-    return name.substr(kStart.size(), 8).find_first_not_of("0123456789abcdef") ==
+    return name.substr(start.size(), kTempDigits).find_first_not_of("0123456789abcdef") ==
            std::string_view::npos;
 }
 

@@ -20,12 +20,15 @@ std::error_code AskFaultHook(FileOp op, const std::string& path);
 // The owner hook's answer for a path; nothing when the file system is to answer.
 std::optional<PathOwner> AskOwnerHook(const std::string& path);
 
-// A fresh name for a temporary file: "SXTempMission-<8 hex digits>.tmp", or what a test's
-// source gives. The extension is not ".mis" and does not begin with "mis", so that neither the
-// name nor a short 8.3 name of it is ever listed among the missions.
+// A fresh name for a temporary file: "SXTempMission-<32 lowercase hex digits>.tmp", or what a
+// test's source gives. The extension is not ".mis" and does not begin with "mis", so that neither
+// the name nor a short 8.3 name of it is ever listed among the missions.
+inline constexpr const char* kTempStart = "SXTempMission-";
+inline constexpr const char* kTempEnd = ".tmp";
+inline constexpr size_t kTempDigits = 32;
 std::string TempName();
-// True for a name TempName makes itself ("SXTempMission-" and eight hex digits, ".tmp"): a
-// leftover of this program's, never a name a test or a user chose.
+// True for a name TempName makes itself: a leftover of this program's, never a name a test, a
+// user or an older version of the program chose.
 bool IsLeftoverName(std::string_view name);
 
 // Buffered output to a temporary file a backend created, every step asked of the fault seam

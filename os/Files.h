@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files: reading a file by its name in the current folder, making a file writable, and
-// replacing a file's content safely. Handles and error numbers stay inside the backend.
+// Files: reading a file by its name in the current folder, and replacing files' contents
+// safely. Handles and error numbers stay inside the backend.
 #pragma once
 
 #include <array>
@@ -69,6 +69,9 @@ class InputFile {
     // host path; never creates one. Anything else (a folder, a FIFO, a device, a socket) is
     // refused at once, and reading stops at the size the file had when it was opened.
     bool Open(const std::string& name);
+    // Opens the very file other has open (never its name again), to be read from its start on
+    // its own.
+    bool OpenSame(const InputFile& other);
     // Why the last Open failed.
     std::error_code OpenError() const;
     // Reads up to size bytes: the count, 0 at the end, -1 on an error.
@@ -78,7 +81,10 @@ class InputFile {
     void Close();
     bool IsOpen() const;
 
+    // The backend's own state of the file.
     struct Impl;
+    Impl& Native() { return *m_impl; }
+    const Impl& Native() const { return *m_impl; }
 
   private:
     bool OpenRegular(const std::string& name);
@@ -97,58 +103,57 @@ class OutputFile {
     virtual std::error_code Error() const = 0;
 };
 
-// What a file's attributes were before MakeWritable changed them.
-struct FileAttributes {
-    uint32_t value = 0;
-    bool changed = false;
-};
-
-// Makes a regular file, by its name in the current folder, writable for this user where it is
-// not yet: the read-only flag of a file copied from a CD. On Windows the read-only, hidden and
-// system flags are cleared; on Linux, which has no such flags, only the owner's write bit is
-// added, and only when this user cannot write the file already. Returns what the attributes were;
-// nothing when the file is missing, is not a regular file, or cannot be made writable (and then
-// nothing was changed), with why in why when asked.
-std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why = nullptr);
-// Puts back what MakeWritable changed, after a rewrite that failed.
-void RestoreAttributes(const std::string& name, const FileAttributes& before);
-
 // Waits for the lock of a file: tryLock takes it when it is free. Returns whether it was taken.
 using LockWait = std::function<bool(const std::function<bool()>& tryLock)>;
 
 struct ReplaceResult {
     bool ok = false;
     bool inUse = false;  // the file's lock stayed taken by another program
+    // The file may not be changed at all, and nothing was touched: it is missing, a link, not a
+    // regular file, or neither writable for this user nor this user's to make writable.
+    bool refused = false;
+    // The caller found nothing to change in the file, which was left as it is.
+    bool unchanged = false;
     FileOp failedOp = FileOp::Open;
     std::error_code error;
 
     // A replacement that failed at op (an error is always given, I/O error when none is known).
     static ReplaceResult Failure(FileOp op, std::error_code err, bool inUse = false) {
-        return {false, inUse, op, err ? err : std::make_error_code(std::errc::io_error)};
+        return {false, inUse, false, false, op, err ? err : std::make_error_code(std::errc::io_error)};
+    }
+    static ReplaceResult Refusal(std::error_code err) {
+        ReplaceResult r = Failure(FileOp::Open, err);
+        r.refused = true;
+        return r;
     }
 };
 
-// Replaces a regular file, by its name in the current folder, with the content that writeCopy
-// produces, so that the file is always either exactly as before or completely replaced. The copy
-// goes into a temporary file that this call creates afresh beside the file (a name of its own
-// that ends in ".tmp", never a file that was there), is flushed to disk, takes the file's
-// permissions, attributes and, where this user may give them, owner, and then takes the file's
-// place in one atomic step. A symbolic link stays a link: the file it points to is replaced.
-// On failure the temporary file is removed and the file is untouched.
-// Rewrites of one file by several processes take turns under the file's lock, which no reader
-// waits for. When another program holds it, waitForLock is asked to wait (it may run the
-// program's event loop meanwhile); if it gives up, nothing is touched and inUse is set.
-// writeCopy runs under the lock, so it should open the file it copies from itself.
-inline ReplaceResult ReplaceFileSafely(const std::string& name,
-                                       const std::function<bool(OutputFile&)>& writeCopy,
-                                       const LockWait& waitForLock);
+// What a replacement asks of its caller once the file is open and locked. Both read the very
+// file that was opened, from its start, never the name again: a name swapped meanwhile for a link
+// or another file sends nothing of that one into the copy.
+// Whether the file is to change at all; false leaves it as it is (unchanged).
+using CopyNeeded = std::function<bool(InputFile& file)>;
+// Writes the copy that takes the file's place.
+using CopyWriter = std::function<bool(InputFile& file, OutputFile& copy)>;
 
-// The steps of ReplaceFileSafely for many files, at less cost than one call each: a file's copy
-// is written under the file's lock as the file is added (nothing of the file changes yet); Commit
-// then puts the group's copies on the disk together (one sync of their file system where the
-// system can, each copy flushed on Windows), puts each in its file's place, and flushes each
-// folder once. A file whose step fails keeps its bytes and attributes, and the others go on. A
-// file's lock is held from its Add until its copy has taken its place.
+// Replaces regular files, by their names in the current folder or host paths, with the copies
+// the caller writes, so that each file is always either exactly as before or completely
+// replaced, many files at less cost than one at a time.
+//
+// Add opens the file's folder once (links in the folders above it are followed) and the file in
+// it without following a link: a name that is itself a link is refused, never written through.
+// Under the file's lock (rewrites of one file by several processes take turns; no reader waits
+// for it; when another program holds it, waitForLock is asked to wait, and if it gives up
+// nothing is touched and inUse is set) the copy goes into a temporary file that Add creates
+// afresh beside the file (a name of its own ending in ".tmp", never a file that was there) and
+// takes the file's permissions, attributes and, where this user may give them, owner. A file
+// this user cannot write but owns stays read-only until its copy takes its place (which is then
+// writable); one this user can neither write nor make writable is refused. Nothing of the file
+// changes until Commit, which puts the group's copies on the disk together (one sync of their
+// file system where the system can, each copy flushed on Windows), puts each in its file's place
+// in one atomic step (where the name still leads to the file that was opened), and flushes each
+// folder once. A file whose step fails keeps its bytes and attributes, and the others go on.
+// Add also removes, once a group in each folder, the temporary files killed rewrites left there.
 class ReplacementGroup {
   public:
     ReplacementGroup();
@@ -156,12 +161,17 @@ class ReplacementGroup {
     ~ReplacementGroup();
     ReplacementGroup(const ReplacementGroup&) = delete;
     ReplacementGroup& operator=(const ReplacementGroup&) = delete;
-    // Fails as ReplaceFileSafely's first steps fail (the lock, the copy); ok: added.
-    ReplaceResult Add(const std::string& name, const std::function<bool(OutputFile&)>& writeCopy,
-                      const LockWait& waitForLock);
+    // ok: added; else refused, unchanged (needed said no), in use, or failed with the step.
+    ReplaceResult Add(const std::string& name, const CopyWriter& writeCopy,
+                      const LockWait& waitForLock, const CopyNeeded& needed = {});
     size_t Size() const;
+    // True when the group holds as many files as the system lets it keep open at once (half
+    // of what it lets the program hold): commit before the next.
+    bool Full() const;
     // The result of each file added since the last commit, in the order of their adding.
-    std::vector<ReplaceResult> Commit();
+    // placing, when given, is told how many are in place, now and then, while they are put
+    // there.
+    std::vector<ReplaceResult> Commit(const std::function<void(size_t placed)>& placing = {});
 
     struct Impl;
 
@@ -171,17 +181,16 @@ class ReplacementGroup {
 
 // One file is a group of one: the same steps, one sync of its own copy. (Here, and not in the
 // code both backends share, because that code lies below the backends.)
-inline ReplaceResult ReplaceFileSafely(const std::string& name,
-                                       const std::function<bool(OutputFile&)>& writeCopy,
+inline ReplaceResult ReplaceFileSafely(const std::string& name, const CopyWriter& writeCopy,
                                        const LockWait& waitForLock) {
     ReplacementGroup group;
     const ReplaceResult added = group.Add(name, writeCopy, waitForLock);
     return added.ok ? group.Commit().front() : added;
 }
 
-// Removes, from the current folder, the temporary files of this program's rewrites that no
-// running rewrite holds: those a rewrite that was killed or cut off left behind. Only names of
-// the program's own pattern are looked at, only regular files are removed.
-void RemoveLeftoverCopies();
+// Removes, from a folder (as the program holds it), the temporary files of this program's
+// rewrites that were killed or cut off: a file only when it has the program's own name pattern,
+// is a regular file with one name, belongs to this user and no running rewrite holds it.
+void RemoveLeftoverCopies(const std::string& folder);
 
 }  // namespace sx::os

@@ -6,6 +6,9 @@
 // path through the Wine prefix when it touches the file system.
 #pragma once
 
+#include <compare>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,17 @@ bool ChangeDir(const std::string& folder);
 std::vector<std::string> FindFiles(const std::string& pattern);
 // True when a file or folder of that path exists.
 bool PathExists(const std::string& path);
+// True when the path leads to a folder (through links), and to nothing else.
+bool IsFolder(const std::string& path);
+
+// What tells one file from another however its path is spelled: equal for the same file (a
+// link counts as a file of its own, not as the one it leads to).
+struct FileIdentity {
+    uint64_t device = 0, file = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// Nothing when the path leads to nothing.
+std::optional<FileIdentity> IdentityOf(const std::string& hostPath);
 
 // The host's path for a path as the program holds it.
 std::string ToHostPath(const std::string& path);

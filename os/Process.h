@@ -96,8 +96,10 @@ struct WineSubstitution {
 };
 std::optional<WineSubstitution> SubstituteWine(const std::string& folder, const std::string& exeName);
 
-// Opens a folder in the desktop's file manager (xdg-open on Linux, the shell's "open" on
-// Windows), on its own; false when nothing could be started.
+// Opens a folder in the desktop's file manager (xdg-open on Linux, the shell's "explore" on
+// Windows), on its own: only a folder, handed over as the folder it really is with a trailing
+// separator, never a file a link leads to (a desktop may run one). False when the path is no
+// folder or nothing could be started.
 bool OpenFolder(const std::string& folder);
 
 // Milliseconds on a clock that never goes back.

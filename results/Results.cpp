@@ -83,7 +83,8 @@ void ReadResults(LineReader& reader, ResultsTable& table) {
 }
 
 std::optional<ResultsTable> ReadResultsFile(const std::string& gameDir) {
-    os::ChangeDir(gameDir + kResultsFolder);
+    // The game's folder, or no results file: another folder's is not the account of this run.
+    if (!os::ChangeDir(gameDir + kResultsFolder)) return std::nullopt;
     os::InputFile file;
     if (!file.Open(kResultsFile)) return std::nullopt;
     FileSource source(file);

@@ -10,7 +10,7 @@ cd "$root"
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(LineReader Briefing Callsign Rewrite Results Registry Paths)
+[ ${#targets[@]} -gt 0 ] || targets=(LineReader Briefing Callsign Rewrite Results Registry Paths Escape)
 cmake --preset fuzz >/dev/null
 if ! cmake --build --preset fuzz >build/fuzz-build.log 2>&1; then
   echo "fuzz: the fuzz targets do not build:"; grep -E 'error|undefined reference' build/fuzz-build.log | head -n 30

@@ -81,6 +81,8 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
         return [bytes](const std::string& path) { WriteFile(path, bytes); };
     };
     const auto nothing = [](const std::string&) {};
+    TempFolder outside;
+    WriteFile(outside / "precious.mis", Mission("Precious.", "Old"));
     const struct {
         const char* name;
         std::function<void(const std::string&)> make;
@@ -107,9 +109,13 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
          },
          Set},
 #else
-        {"k.mis", [](const std::string& p) { ::symlink("nowhere.mis", p.c_str()); }, Failed, "it is gone"},
+        // A link to a file outside the folder is never written through.
+        {"k.mis", [&outside](const std::string& p) { ::symlink((outside / "precious.mis").c_str(), p.c_str()); },
+         Failed, "it is a link"},
         {"l.mis", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, Failed, "it is not a file"},
 #endif
+        // The system says the mission is a link (a reparse point on Windows) as it is opened.
+        {"m.mis", write(Mission("M.", "Old")), Failed, "it is a link"},
         {"z.mis", write(Mission("Z.", "Old")), Set},
     };
     MissionFolder folder;
@@ -126,7 +132,9 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
 #else
     const std::error_code diskFull = std::make_error_code(std::errc::no_space_on_device);
 #endif
-    os::SetFaultHook([&renames, diskFull](os::FileOp op, const std::string&) {
+    os::SetFaultHook([&renames, diskFull](os::FileOp op, const std::string& path) {
+        if (op == os::FileOp::Open && path.ends_with("m.mis"))
+            return std::make_error_code(std::errc::too_many_symbolic_link_levels);
         return op == os::FileOp::Rename && ++renames == 3 ? diskFull : std::error_code();
     });
     BatchSummary summary;
@@ -136,8 +144,7 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
                                    [&waits](const std::function<bool()>& tryLock) {
                                        ++waits;
                                        return tryLock();
-                                   },
-                                   nullptr);
+                                   });
     }
     os::SetFaultHook(nullptr);
 
@@ -166,7 +173,8 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
     for (const std::string& f : failures) expected += "\n" + f;
     EXPECT_EQ(BatchSummaryText(summary), expected);
     EXPECT_EQ(ListDir(folder.dir.path()), listed) << "nothing left beside the missions";
-    EXPECT_EQ(SetCallsignInAll(names, "New", nullptr, nullptr).set, 3) << "those held back before";
+    EXPECT_EQ(ReadFile(outside / "precious.mis"), Mission("Precious.", "Old"));
+    EXPECT_EQ(SetCallsignInAll(names, "New", nullptr).set, 4) << "those held back before";
 }
 
 TEST(CallsignBatch, StoppedHalfWayAndSummedUp) {
@@ -177,24 +185,28 @@ TEST(CallsignBatch, StoppedHalfWayAndSummedUp) {
         names.push_back("m" + std::to_string(i) + ".mis");
         WriteFile(folder / names.back(), Mission("Fly.", "Old"));
     }
-    int folderSyncs = 0;
-    os::SetFaultHook([&folderSyncs](os::FileOp op, const std::string&) {
+    int syncs = 0, folderSyncs = 0;
+    os::SetFaultHook([&](os::FileOp op, const std::string&) {
+        syncs += op == os::FileOp::Sync;
         folderSyncs += op == os::FileOp::SyncFolder;
         return std::error_code();
     });
     std::vector<std::string> asked;
-    const BatchSummary summary = SetCallsignInAll(names, "New", nullptr, [&](int index, const std::string& name) {
+    BatchProgress progress;
+    progress.copying = [&](int index, const std::string& name) {
         EXPECT_EQ(name, names[static_cast<size_t>(index)]);
         asked.push_back(name);
         return index < 140;
-    });
+    };
+    const BatchSummary summary = SetCallsignInAll(names, "New", nullptr, progress);
     os::SetFaultHook(nullptr);
     EXPECT_EQ(asked.size(), 141u);
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(ReadFile(folder / names[i]), Mission("Fly.", i < 140 ? "New" : "Old")) << names[i];
 #ifndef _WIN32
-    // Groups of 64 share one trip to the disk: 64, 64 and the last 12.
-    EXPECT_EQ(folderSyncs, 3);
+    // The copies made before the stop share one trip to the disk and one to the folder.
+    EXPECT_EQ(syncs, 1);
+    EXPECT_EQ(folderSyncs, 1);
 #endif
     EXPECT_EQ(BatchSummaryText(summary),
               "Callsign set in 140 missions.\n0 already had it.\n0 have no player record.\n"

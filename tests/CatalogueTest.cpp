@@ -165,20 +165,50 @@ TEST(Catalogue, TheChosenFileItselfIsSelected) {
 }
 
 TEST(Catalogue, EmptyAndMissingFolders) {
-    Launcher l;
-    WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
-    std::filesystem::remove_all(l.prefix.campaigns());
-    TempDir empty;
-    FakeWindow& w = l.Open();
-    ASSERT_EQ(w.Text(IDC_CALLSIGN), "Ace");
-
-    // Missing folder: the current folder stays, so its missions are listed; nothing reported.
-    w.Click(IDC_CAMPAIGN_MISSIONS);
-    EXPECT_EQ(Cwd(), Canon(l.prefix.missions()));
-    EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{"a.mis"});
-    EXPECT_TRUE(NoMessage(l.host));
+    // A category whose folder cannot be entered lists nothing, and nothing of the folder that
+    // happens to be current (the one listed before) is read or changed: the briefing says the
+    // mission is not found, "Change" changes nothing, the callsign field keeps its text.
+    const struct {
+        const char* what;
+        std::string registry;
+        bool customFirst;  // a custom pack is listed before
+        int button;
+    } rows[] = {
+        {"the campaigns folder is missing", InstalledGameValues(), false, IDC_CAMPAIGN_MISSIONS},
+        {"single missions gone after a custom pick", InstalledGameValues(), true, IDC_SINGLE_MISSIONS},
+        {"game directory none", "", true, IDC_SINGLE_MISSIONS},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Launcher l(row.registry);
+        WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+        std::filesystem::remove_all(l.prefix.campaigns());
+        TempDir pack;
+        WriteFile(pack / "p.mis", Mission("P", "Ace"));
+        FakeWindow& w = l.Open();
+        l.host.messages.clear();
+        if (row.customFirst) {
+            l.PickCustom(pack / "p.mis");
+            std::filesystem::remove_all(l.prefix.missions());
+        }
+        ASSERT_EQ(w.Text(IDC_CALLSIGN), "Ace");
+        w.Click(row.button);
+        EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{});
+        EXPECT_EQ(w.Text(IDC_BRIEFING), text::kMissionNotFound);
+        EXPECT_TRUE(NoMessage(l.host));
+        l.Change("Changed");
+        EXPECT_TRUE(OneMessage(l.host, text::kCannotModify));
+        EXPECT_EQ(ReadFile(pack / "p.mis"), Mission("P", "Ace"));
+        if (!row.customFirst) {
+            EXPECT_EQ(ReadFile(l.Missions("a.mis")), Mission("A", "Ace"));
+        }
+    }
 
     // Empty folder: nothing listed or selected; the briefing says so, the callsign stays.
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), Mission("A", "Ace"));
+    TempDir empty;
+    FakeWindow& w = l.Open();
     l.PickCustom(empty / "gone.mis");
     EXPECT_EQ(w.Items(IDC_MISSION_LIST), Items{});
     EXPECT_EQ(w.CurSel(IDC_MISSION_LIST), -1);

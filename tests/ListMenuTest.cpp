@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 #include "app/BatchDlg.h"
+#include "base/Text.h"
+#include "os/Files.h"
+#include "os/Process.h"
 #include "tests/support/Launcher.h"
 #include "tests/support/Messages.h"
 
@@ -40,15 +43,17 @@ TEST(ListMenu, OneCallsignForTheWholeList) {
         std::string typed;
         bool exact;  // the typed text fits the mission files' code page
         bool ok;     // OK, else Cancel
+        const char* counted;  // the dialog's count once the typed callsign is counted
         const char* summary;  // nullptr: no box
         const char* field;    // the callsign field afterwards
     } rows[] = {
-        {"a new callsign", "Neu", true, true,
-         "Callsign set in 2 missions.\n1 already had it.\n1 have no player record.", "Neu"},
-        {"cancelled", "Neu", true, false, nullptr, "Typed"},
-        {"a tab in it", "Neu\tX", true, true, kBatchBadCallsign, "Typed"},
-        {"characters the missions cannot hold", "Neu?", false, true, kBatchBadCallsign, "Typed"},
+        {"a new callsign", "Neu", true, true, "2 of them hold",
+         "Callsign set in 2 missions.\n1 already had it.\n1 has no player record.", "Neu"},
+        {"cancelled", "Neu", true, false, "2 of them hold", nullptr, "Typed"},
+        {"a tab in it", "Neu\tX", true, true, "3 of them hold", kBatchBadCallsign, "Typed"},
+        {"characters the missions cannot hold", "Neu?", false, true, "3 of them hold", kBatchBadCallsign, "Typed"},
     };
+    const std::string undone = " another callsign now. This cannot be undone.";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Launcher l;
@@ -59,26 +64,35 @@ TEST(ListMenu, OneCallsignForTheWholeList) {
         FakeWindow& w = l.Open();
         w.SelectListItem(IDC_MISSION_LIST, 3);
         w.Type(IDC_CALLSIGN, "Typed");  // typed, not yet changed: the dialog starts from it
-        Items shown;
+        Items shown, counted;
         l.host.ScriptDialog(IDD_BATCH_CALLSIGN, [&](FakeWindow& d) {
+            // The dialog shows before the missions are counted, and counts while it waits.
             shown = {d.Text(IDC_BATCH_COUNT), d.Text(IDC_BATCH_CALLSIGN), d.Text(IDC_BATCH_OTHER)};
+            l.host.RunIdle();
+            counted.push_back(d.Text(IDC_BATCH_OTHER));
+            // Each edit counts afresh, for the callsign typed.
             d.Type(IDC_BATCH_CALLSIGN, row.typed, row.exact);
+            counted.push_back(d.Text(IDC_BATCH_OTHER));
+            l.host.RunIdle();
+            counted.push_back(d.Text(IDC_BATCH_OTHER));
             d.Click(row.ok ? ui::IdOk : ui::IdCancel);
         });
         l.host.AnswerControlMenu(IDM_SET_CALLSIGN_ALL);
         w.OpenControlMenu(IDC_MISSION_LIST);
 
-        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in all missions...", "Open this folder"}));
+        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions...", "Open this &folder"}));
         EXPECT_EQ(shown, (Items{"Callsign for the 4 missions of this list:", "Typed",
-                                "3 of them hold another callsign now. This cannot be undone."}));
+                                "Counting the missions that hold another callsign..."}));
+        EXPECT_EQ(counted, (Items{"3 of them hold" + undone, "Counting the missions that hold another callsign...",
+                                  row.counted + undone}));
         if (row.summary) {
             EXPECT_TRUE(OneMessage(l.host, row.summary));
         } else {
             EXPECT_TRUE(NoMessage(l.host));
         }
-        const bool set = row.summary && row.field == std::string("Neu");
-        EXPECT_EQ(ReadFile(l.Missions("a.mis")), Mission("A.", set ? "Neu" : "Old"));
-        EXPECT_EQ(ReadFile(l.Missions("d.mis")), Mission("D.", set ? "Neu" : "Other"));
+        const bool set = row.summary && row.field == row.typed;
+        EXPECT_EQ(ReadFile(l.Missions("a.mis")), Mission("A.", set ? row.typed : "Old"));
+        EXPECT_EQ(ReadFile(l.Missions("d.mis")), Mission("D.", set ? row.typed : "Other"));
         EXPECT_EQ(ReadFile(l.Missions("c.mis")), "no record\r\n");
         // The list again, the same mission selected, its callsign in the field.
         EXPECT_EQ(w.Items(IDC_MISSION_LIST), (Items{"a.mis", "b.mis", "c.mis", "d.mis"}));
@@ -87,6 +101,24 @@ TEST(ListMenu, OneCallsignForTheWholeList) {
         EXPECT_EQ(w.Text(IDC_BRIEFING), "\r\r\nD.");
         EXPECT_TRUE(w.Enabled());
     }
+}
+
+TEST(ListMenu, OneMissionIsSaidInTheSingular) {
+    Launcher l;
+    WriteFile(l.Missions("a.mis"), Mission("A.", "Old"));
+    FakeWindow& w = l.Open();
+    Items shown;
+    l.host.ScriptDialog(IDD_BATCH_CALLSIGN, [&](FakeWindow& d) {
+        d.Type(IDC_BATCH_CALLSIGN, "New");
+        l.host.RunIdle();
+        shown = {d.Text(IDC_BATCH_COUNT), d.Text(IDC_BATCH_OTHER)};
+        d.Click(ui::IdOk);
+    });
+    l.host.AnswerControlMenu(IDM_SET_CALLSIGN_ALL);
+    w.OpenControlMenu(IDC_MISSION_LIST);
+    EXPECT_EQ(shown, (Items{"Callsign for the one mission of this list:",
+                            "1 of them holds another callsign now. This cannot be undone."}));
+    EXPECT_TRUE(OneMessage(l.host, "Callsign set in 1 mission.\n0 already had it.\n0 have no player record."));
 }
 
 TEST(ListMenu, TheProgressWindowAndItsCancel) {
@@ -117,6 +149,12 @@ TEST(ListMenu, TheProgressWindowAndItsCancel) {
         if (row.held) ::flock(holder, LOCK_EX);
         std::string progressText, caption;
         bool mainEnabled = true, mainClicked = false, progressEnabled = false;
+        // The copies made, and how many there were when Cancel was pressed.
+        int copies = 0, copiesAtCancel = -1;
+        os::SetFaultHook([&copies](os::FileOp op, const std::string& path) {
+            copies += op == os::FileOp::Open && path.find("SXTemp") != std::string::npos;
+            return std::error_code();
+        });
         l.host.whileWaiting = [&] {
             if (!row.held) std::this_thread::sleep_for(std::chrono::milliseconds(40));
             for (ui::IDialogWindow* open : ui::OpenDialogWindows()) {
@@ -130,16 +168,18 @@ TEST(ListMenu, TheProgressWindowAndItsCancel) {
                 w.Click(IDC_CUSTOM_MISSIONS);
                 mainClicked = !l.host.fileDialogs.empty();
                 row.cancel(*p);
+                copiesAtCancel = copies;
             }
         };
         const auto start = std::chrono::steady_clock::now();
         l.host.AnswerControlMenu(IDM_SET_CALLSIGN_ALL);
         w.OpenControlMenu(IDC_MISSION_LIST);
         l.host.whileWaiting = nullptr;
+        os::SetFaultHook(nullptr);
         ::close(holder);
 
         EXPECT_EQ(caption, "Setting callsign");
-        ASSERT_EQ(progressText.rfind("Mission ", 0), 0u) << progressText;
+        ASSERT_EQ(progressText.rfind("Copy ", 0), 0u) << progressText;
         EXPECT_NE(progressText.find(" of 40: m1"), std::string::npos) << progressText;
         EXPECT_TRUE(progressEnabled);
         EXPECT_FALSE(mainEnabled);
@@ -147,8 +187,11 @@ TEST(ListMenu, TheProgressWindowAndItsCancel) {
         int changed = 0;
         for (int i = 0; i < total; ++i)
             changed += ReadFile(l.Missions("m" + std::to_string(100 + i) + ".mis")) == Mission("Fly.", "Neu");
-        std::string summary = "Callsign set in " + std::to_string(changed) +
-                              " missions.\n0 already had it.\n0 have no player record.";
+        // Cancel stops before the next copy; every copy made before it is in place.
+        EXPECT_EQ(copies, copiesAtCancel);
+        EXPECT_EQ(changed, copies);
+        std::string summary = "Callsign set in " + Counted(changed, "mission", "missions") +
+                              ".\n0 already had it.\n0 have no player record.";
         if (row.held) {
             // Cancel ends the wait for the held mission at once, and the batch there.
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
@@ -184,10 +227,11 @@ TEST(ListMenu, TheFolderInTheFileManager) {
         const Env path("PATH", bin.path() + ":/usr/bin:/bin");
         l.host.AnswerControlMenu(IDM_OPEN_FOLDER);
         w.OpenControlMenu(IDC_MISSION_LIST);
-        EXPECT_EQ(opened(), l.prefix.missions() + "\n");
+        // The folder as it really is, as a folder.
+        EXPECT_EQ(opened(), l.prefix.missions() + "/\n");
         EXPECT_TRUE(NoMessage(l.host));
         // An empty list has nothing to set a callsign in.
-        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in all missions... (off)", "Open this folder"}));
+        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions... (off)", "Open this &folder"}));
     }
     {
         const Env path("PATH", l.prefix.missions());
@@ -195,10 +239,23 @@ TEST(ListMenu, TheFolderInTheFileManager) {
         w.OpenControlMenu(IDC_MISSION_LIST);
         EXPECT_TRUE(OneMessage(l.host, "The folder could not be opened."));
     }
-    // The folder the list was filled from is gone.
+    // The folder the list was filled from is gone, or a link to a file that a desktop would
+    // run: nothing to open.
     std::filesystem::remove_all(l.prefix.missions());
     w.OpenControlMenu(IDC_MISSION_LIST);
-    EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in all missions... (off)", "Open this folder (off)"}));
+    EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions... (off)", "Open this &folder (off)"}));
+    WriteFile(bin / "evil.desktop", "[Desktop Entry]\nExec=touch " + bin / "ran" + "\n");
+    std::filesystem::create_symlink(bin / "evil.desktop", l.prefix.missions());
+    std::filesystem::remove(log);
+    {
+        const Env path("PATH", bin.path() + ":/usr/bin:/bin");
+        w.Click(IDC_SINGLE_MISSIONS);
+        w.OpenControlMenu(IDC_MISSION_LIST);
+        EXPECT_EQ(LastMenu(l.host).back(), "Open this &folder (off)");
+        EXPECT_FALSE(os::OpenFolder(l.dlg->m_strGameDir + "\\Data\\Missions"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(Exists(log));
+    }
 }
 
 }  // namespace
@@ -224,14 +281,24 @@ TEST(ListMenu, TheSameFromTheCommandLine) {
         bool set;  // a.mis holds the new callsign afterwards
     } cases[] = {
         {{"--set-callsign", "J\xC3\xBCrgen", "a.mis", dir / "sub/b.mis", "c.mis", "gone.mis"}, 1,
-         "Callsign set in 1 missions.\n1 already had it.\n1 have no player record.\n"
+         "Callsign set in 1 mission.\n1 already had it.\n1 has no player record.\n"
          "1 could not be changed:\ngone.mis: it is gone\n", "", true},
-        {{"--set-callsign", "J\xC3\xBCrgen", "./a.mis"}, 0,
-         "Callsign set in 1 missions.\n0 already had it.\n0 have no player record.\n", "", true},
+        // The same mission by three spellings is changed and counted once; "--" once ends the
+        // options, a later one is a file's name.
+        {{"--set-callsign", "J\xC3\xBCrgen", "--", "a.mis", "./a.mis", dir / "a.mis", "--"}, 1,
+         "Callsign set in 1 mission.\n0 already had it.\n0 have no player record.\n"
+         "1 could not be changed:\n--: it is gone\n", "", true},
+        // A folder is not a file; a name's control characters never reach the terminal raw.
+        {{"--set-callsign", "J\xC3\xBCrgen", "sub", "e\x1b[2J\r\x9b.mis"}, 1,
+         "Callsign set in 0 missions.\n0 already had it.\n0 have no player record.\n"
+         "2 could not be changed:\nsub: it is not a file\ne\\x1B[2J\\x0D\\x9B.mis: it is gone\n", "", false},
         {{"--set-callsign", "\xE6\x97\xA5\xE6\x9C\xAC", "a.mis"}, 2, "", "Sortilex: \xE6\x97\xA5\xE6\x9C\xAC" + refused, false},
-        {{"--set-callsign", "a\tb", "a.mis"}, 2, "", "Sortilex: a\tb" + refused, false},
+        {{"--set-callsign", "a\tb", "a.mis"}, 2, "", "Sortilex: a\\tb" + refused, false},
         {{"--set-callsign", "J\xC3\xBCrgen"}, 2, "",
          "Sortilex: --set-callsign needs a callsign and at least one mission\n" + usage, false},
+        {{"--set-callsign", "J\xC3\xBCrgen", "--"}, 2, "",
+         "Sortilex: --set-callsign needs a callsign and at least one mission\n" + usage, false},
+        {{"--prefix"}, 2, "", "Sortilex: --prefix needs a folder\n" + usage, false},
     };
     const Env locale("LC_ALL", "C.UTF-8");
     for (const auto& c : cases) {

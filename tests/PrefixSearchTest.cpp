@@ -389,8 +389,8 @@ TEST(PrefixSearch, TheWindowMenuOffersEveryInstallation) {
     FakeWindow& w = host.Open(dlg);
     // Before the separator that precedes the about entry, the newest in use.
     ASSERT_EQ(w.menu.size(), 3u);
-    EXPECT_EQ(w.menu[0].second, "Game installation");
-    const std::vector<ui::MenuEntry>& entries = w.submenus["Game installation"];
+    EXPECT_EQ(w.menu[0].second, "&Game installation");
+    const std::vector<ui::MenuEntry>& entries = w.submenus["&Game installation"];
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].text, "winetricks: " + (h / ".local/share/wineprefixes/v"));
     EXPECT_TRUE(entries[0].checked);

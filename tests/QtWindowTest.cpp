@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,6 +25,7 @@
 #include "hosts/qt/QtDialogWindow.h"
 #include "hosts/qt/QtHost.h"
 #include "hosts/qt/QtText.h"
+#include "os/Files.h"
 #include "resources/Resources.h"
 #include "tests/support/TestSupport.h"
 
@@ -316,19 +318,34 @@ class QtWindowTest : public QObject {
         QVERIFY(m_wnd->isVisible());
         QVERIFY(!m_wnd->windowIcon().isNull());
 
-        // The menu key and Shift+F10 open the same menu; on the list, the list's own entries come
-        // first.
-        for (const int control : {IDC_CALLSIGN, IDC_MISSION_LIST})
+        // The menu key and Shift+F10 open the same menu: on the list the list's own entries and
+        // then the window's, in a field the field's own (Cut, Copy, Paste), on a button the
+        // window's.
+        const struct {
+            int control;
+            const char* first;  // the menu's first entry
+            int entries;        // 0: any number
+        } menus[] = {
+            {IDC_MISSION_LIST, "Set callsign in &all missions...", 7},
+            {IDC_CALLSIGN, "&Undo", 0},
+            {IDC_BRIEFING, "&Copy", 0},
+            {IDC_LAUNCH_GAME, "Mi&nimize", 4},
+        };
+        for (const auto& m : menus)
             for (const auto& [key, modifiers] :
                  {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
                   std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
-                int entries = 0;
-                WhenShown<QMenu>(this, [&entries](QMenu* menu) {
-                    entries = static_cast<int>(MenuTexts(menu).size());
+                QStringList texts;
+                WhenShown<QMenu>(this, [&texts](QMenu* menu) {
+                    texts = MenuTexts(menu);
                     menu->close();
                 });
-                QTest::keyClick(m_wnd->Control(control), key, modifiers);
-                QCOMPARE(entries, control == IDC_MISSION_LIST ? 7 : 4);
+                m_wnd->Control(m.control)->setFocus();
+                QTest::keyClick(m_wnd->Control(m.control), key, modifiers);
+                QTRY_VERIFY(!texts.isEmpty());
+                QVERIFY2(texts.constFirst().startsWith(m.first), qPrintable(texts.join('|')));
+                if (m.entries) QCOMPARE(texts.size(), m.entries);
+                if (!m.entries) QVERIFY(!texts.contains(QStringLiteral("&Close")));
             }
     }
 
@@ -414,9 +431,9 @@ class QtWindowTest : public QObject {
             texts = MenuTexts(menu);
             menu->close();
         });
-        QTest::keyClick(m_wnd->Control(IDC_CALLSIGN), Qt::Key_Menu);
+        QTest::keyClick(m_wnd->Control(IDC_LAUNCH_GAME), Qt::Key_Menu);
         const QString h = QString::fromStdString(home.path());
-        QCOMPARE(texts, (QStringList{"Mi&nimize", "&Close", "Game installation",
+        QCOMPARE(texts, (QStringList{"Mi&nimize", "&Close", "&Game installation",
                                      "> winetricks: " + h + "/.local/share/wineprefixes/v*",
                                      "> Wine: " + h + "/.wine", "-",
                                      QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
@@ -490,43 +507,85 @@ class QtWindowTest : public QObject {
     }
 
     void oneCallsignForTheWholeList() {
-        // The list's menu by its key, its first entry, the dialog, the summary; then the list
-        // and the field as they are afterwards.
-        ClickRow(m_wnd->Control(IDC_MISSION_LIST), 1);
+        // The list's menu by a right click on another row (the selection stays), its first entry,
+        // the dialog (open before its count is known, over the middle of the window), the
+        // progress window (the same), the summary; then the list and the field afterwards.
+        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
+        ClickRow(list, 1);
         // Typed in the field, not yet changed: the dialog starts from it.
         Ctl<QLineEdit>(IDC_CALLSIGN)->selectAll();
         Ctl<QLineEdit>(IDC_CALLSIGN)->insert(QString::fromUtf8("Gr\u00fcn Fox"));
+        // Each mission takes a while to read and to write: the count and the batch are seen at
+        // work.
+        bool slow = true;
+        os::SetFaultHook([&slow](os::FileOp op, const std::string& path) {
+            if (slow && (op == os::FileOp::Open || op == os::FileOp::Write) && !path.ends_with("Results.txt"))
+                QThread::msleep(op == os::FileOp::Write ? 300 : 40);
+            return std::error_code();
+        });
+        const auto offCentre = [this](QWidget* w) {
+            const QPoint d = w->frameGeometry().center() - m_wnd->frameGeometry().center();
+            return d.manhattanLength();
+        };
         QStringList menu, dialog;
-        QString summary;
+        QString summary, counted;
+        int dialogOffCentre = -1, progressOffCentre = -1;
         WhenShown<QMenu>(this, [&](QMenu* shown) {
             menu = MenuTexts(shown);
+            menu << QString::number(CurrentRow(list));
             WhenShown<QtDialogWindow>(this, [&](QtDialogWindow* d) {
                 dialog << d->windowTitle() + (d->parentWidget() == m_wnd ? " (owned)" : "");
                 for (int id : {IDC_BATCH_COUNT, IDC_BATCH_OTHER})
                     dialog << qobject_cast<QLabel*>(d->Control(id))->text();
                 auto* edit = qobject_cast<QLineEdit*>(d->Control(IDC_BATCH_CALLSIGN));
                 dialog << edit->text();
+                dialogOffCentre = offCentre(d);
+                // The count comes while the dialog waits; then OK.
+                auto* poll = new QTimer(d);
+                connect(poll, &QTimer::timeout, d, [&, d, edit, poll] {
+                    const QString now = qobject_cast<QLabel*>(d->Control(IDC_BATCH_OTHER))->text();
+                    if (now.startsWith(QStringLiteral("Counting"))) return;
+                    poll->stop();
+                    counted = now;
+                    QTest::keyClick(edit, Qt::Key_Return);
+                });
+                poll->start(10);
                 WhenShown<QMessageBox>(this, [&summary](QMessageBox* box) {
                     summary = box->text();
                     box->button(QMessageBox::Ok)->click();
                 });
-                QTest::keyClick(edit, Qt::Key_Return);
             });
             shown->actions().constFirst()->trigger();
             shown->close();
         });
-        QTest::keyClick(m_wnd->Control(IDC_MISSION_LIST), Qt::Key_Menu);
-        QCOMPARE(menu, (QStringList{"Set callsign in all missions...", "Open this folder", "-",
-                                    "Mi&nimize", "&Close", "-", QString::fromUtf8("Inf&o \u00fcber Sortilex...")}));
+        QTimer progress;
+        connect(&progress, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->windowTitle() == QStringLiteral("Setting callsign") && progressOffCentre < 0)
+                    progressOffCentre = offCentre(w);
+        });
+        progress.start(5);
+        auto* view = qobject_cast<QListView*>(list);
+        const QPoint row2 = view->visualRect(view->model()->index(2, 0)).center();
+        // Through the window system, as a real click comes: the toolkit makes the menu request.
+        QTest::mouseClick(m_wnd->windowHandle(), Qt::RightButton, {}, view->viewport()->mapTo(m_wnd, row2));
+        QTRY_VERIFY2(!summary.isEmpty(), qPrintable(menu.join("|") + "/" + dialog.join("|") + "/" + counted));
+        slow = false;
+        os::SetFaultHook(nullptr);
+        QCOMPARE(menu, (QStringList{"Set callsign in &all missions...", "Open this &folder", "-",
+                                    "Mi&nimize", "&Close", "-", QString::fromUtf8("Inf&o \u00fcber Sortilex..."), "1"}));
         QCOMPARE(dialog, (QStringList{"Callsign for all missions (owned)",
                                       "Callsign for the 3 missions of this list:",
-                                      "2 of them hold another callsign now. This cannot be undone.",
+                                      "Counting the missions that hold another callsign...",
                                       QString::fromUtf8("Gr\u00fcn Fox")}));
-        QCOMPARE(summary, QStringLiteral("Callsign set in 2 missions.\n0 already had it.\n1 have no player record."));
+        QCOMPARE(counted, QStringLiteral("2 of them hold another callsign now. This cannot be undone."));
+        QCOMPARE(summary, QStringLiteral("Callsign set in 2 missions.\n0 already had it.\n1 has no player record."));
+        QVERIFY2(dialogOffCentre >= 0 && dialogOffCentre <= 2, qPrintable(QString::number(dialogOffCentre)));
+        QVERIFY2(progressOffCentre >= 0 && progressOffCentre <= 2, qPrintable(QString::number(progressOffCentre)));
         const std::string changed = sxtest::ReadFile(m_prefix->missions() + "/A mission.mis");
         QVERIFY(changed.find("\t.Callsign  Gr\xfcn Fox\r\n\t.MPCallsign  Gr\xfcn Fox\r\n") != std::string::npos);
         QCOMPARE(sxtest::ReadFile(m_prefix->missions() + "/b mission.mis"), changed);
-        QCOMPARE(CurrentRow(m_wnd->Control(IDC_MISSION_LIST)), 1);
+        QCOMPARE(CurrentRow(list), 1);
         QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QString::fromUtf8("Gr\u00fcn Fox"));
         QVERIFY(m_wnd->isEnabled());
     }

@@ -18,6 +18,7 @@
 
 #include "missionfile/CallsignBatch.h"
 #include "missionfile/MissionText.h"
+#include "os/Files.h"
 #include "tests/support/Launcher.h"
 #include "tests/support/Messages.h"
 
@@ -74,8 +75,9 @@ Child HoldLock(const std::string& path, int milliseconds) {
 
 TEST(RewriteConcurrency, KilledAtRandomMomentsLeavesOldOrNewBytes) {
     // A single change of one big mission, and one callsign for a whole list (its missions
-    // written in groups that share one sync): killed at any moment, every mission is whole, old
-    // or new, and a later run leaves no temporary file behind.
+    // written in groups that share one sync, a fifth of them read-only ones the player owns but
+    // may not write): killed at any moment, every mission is whole, old or new, a read-only one
+    // is still read-only unless it is new, and a later run leaves no temporary file behind.
     const struct {
         const char* what;
         int missions, waypoints, rounds, maxDelayUs;
@@ -91,10 +93,21 @@ TEST(RewriteConcurrency, KilledAtRandomMomentsLeavesOldOrNewBytes) {
         const std::string big = BigMission(c.waypoints);
         const std::string withA = Rewritten(big, "Alpha"), withB = Rewritten(big, "Bravo");
         std::vector<std::string> names;
+        std::vector<bool> readOnly;
         for (int i = 0; i < c.missions; ++i) {
             names.push_back("m" + std::to_string(i) + ".mis");
             WriteFile(l.Missions(names.back()), big);
+            readOnly.push_back(c.batch && i % 5 == 0);
+            if (readOnly.back()) ::chmod(l.Missions(names.back()).c_str(), 0444);
         }
+        // Root may write any file: the player's refusal comes through the fault seam, which the
+        // killed process inherits.
+        os::SetFaultHook([](os::FileOp op, const std::string& path) {
+            struct stat st {};
+            return op == os::FileOp::Access && ::stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)
+                       ? std::make_error_code(std::errc::permission_denied)
+                       : std::error_code();
+        });
         l.Open();
         std::uniform_int_distribution<int> delayUs(0, c.maxDelayUs);
         int kills = 0, midRewrite = 0;
@@ -102,7 +115,7 @@ TEST(RewriteConcurrency, KilledAtRandomMomentsLeavesOldOrNewBytes) {
             Child rewriter([&] {
                 for (int i = 0;; ++i) {
                     if (c.batch)
-                        SetCallsignInAll(names, i % 2 ? "Alpha" : "Bravo", nullptr, nullptr);
+                        SetCallsignInAll(names, i % 2 ? "Alpha" : "Bravo", nullptr);
                     else
                         l.Change(i % 2 ? "Alpha" : "Bravo");
                 }
@@ -113,12 +126,18 @@ TEST(RewriteConcurrency, KilledAtRandomMomentsLeavesOldOrNewBytes) {
             kills += rewriter.Wait() == 100 ? 1 : 0;
             // A temporary file left behind means the kill came in the middle of a rewrite.
             midRewrite += l.Leftovers(l.prefix.missions()).empty() ? 0 : 1;
-            for (const std::string& name : names) {
-                const std::string now = ReadFile(l.Missions(name));
+            for (size_t k = 0; k < names.size(); ++k) {
+                const std::string now = ReadFile(l.Missions(names[k]));
                 ASSERT_TRUE(now == big || now == withA || now == withB)
-                    << "round " << round << ", " << name << ": " << now.size() << " bytes";
+                    << "round " << round << ", " << names[k] << ": " << now.size() << " bytes";
+                struct stat st {};
+                ::stat(l.Missions(names[k]).c_str(), &st);
+                if (readOnly[k] && now == big) {
+                    ASSERT_EQ(st.st_mode & 0777, 0444u) << "round " << round << ", " << names[k];
+                }
             }
         }
+        os::SetFaultHook(nullptr);
         EXPECT_EQ(kills, c.rounds);
         EXPECT_GT(midRewrite, c.rounds / 4) << "too few kills landed inside a rewrite to prove anything";
         l.wnd().SelectListItem(IDC_MISSION_LIST, 0);

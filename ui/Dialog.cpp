@@ -92,7 +92,7 @@ int CDialog::DoModal() {
     // A dialog that ended in its own initialisation is never shown.
     if (!m_bEnded) {
         ShowWindow(focusFirst, true);
-        Host().RunUntil([this] { return m_bEnded; });
+        Host().RunUntil([this] { return m_bEnded; }, [this] { return !m_bEnded && OnIdle(); });
     }
     CloseWindow();
     return m_bEnded ? m_nResult : IdCancel;

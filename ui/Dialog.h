@@ -28,7 +28,8 @@ class CDialog;
 class CDataExchange;
 
 // Events a dialog can take in its event table.
-enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon, ContextMenu };
+// Changed: the user changed an edit's text (never reported for the program's own SetText).
+enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon, ContextMenu, Changed };
 
 using CommandHandler = void (CDialog::*)();
 using SysCommandHandler = void (CDialog::*)(unsigned id, std::intptr_t param);
@@ -52,6 +53,10 @@ EventEntry OnSelChange(int id, void (D::*h)()) {
 template <class D>
 EventEntry OnContextMenu(int id, void (D::*h)()) {
     return {Event::ContextMenu, id, static_cast<CommandHandler>(h)};
+}
+template <class D>
+EventEntry OnEditChange(int id, void (D::*h)()) {
+    return {Event::Changed, id, static_cast<CommandHandler>(h)};
 }
 template <class D>
 EventEntry OnSysCommandEvent(void (D::*h)(unsigned, std::intptr_t)) {
@@ -89,6 +94,9 @@ class CDialog {
                        unsigned type = MbOk);
 
     virtual bool OnInitDialog();
+    // Work the dialog does while it waits for the user, a little at a time: called whenever no
+    // event is waiting during its modal run; true while there is more to do.
+    virtual bool OnIdle() { return false; }
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();
     virtual void OnCancel();

@@ -129,8 +129,10 @@ class IHost {
     virtual std::unique_ptr<IDialogWindow> CreateDialogWindow(CDialog& dlg,
                                                               IDialogWindow* owner) = 0;
     // Runs the event loop until done() holds. done is asked after every event and at least
-    // every few tens of milliseconds.
-    virtual void RunUntil(const std::function<bool()>& done) = 0;
+    // every few tens of milliseconds. idle, when given, is called whenever no event is waiting;
+    // while it returns true (it has more to do) the loop does not wait for events.
+    virtual void RunUntil(const std::function<bool()>& done,
+                          const std::function<bool()>& idle = {}) = 0;
     // Handles the events that are waiting, without waiting for more: work that runs on the
     // user-interface thread calls it between its steps.
     virtual void PumpEvents() = 0;

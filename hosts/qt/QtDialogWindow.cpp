@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFrame>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QListView>
 #include <QMenu>
 #include <QPixmap>
@@ -201,6 +203,9 @@ QWidget* QtDialogWindow::CreateControl(const ui::ControlTemplate& c) {
                 return e;
             }
             auto* e = new QLineEdit(this);
+            const int id = c.id;
+            // Only the user's edits, never the program's own SetText.
+            connect(e, &QLineEdit::textEdited, this, [this, id] { m_dlg.DispatchCommand(id, Event::Changed); });
             e->setReadOnly((c.style & style::EditReadOnly) != 0);
             e->setAlignment((c.style & style::EditCenter) ? Qt::AlignCenter : Qt::AlignLeft);
             e->setFrame((c.style & style::Border) != 0);
@@ -241,6 +246,12 @@ void QtDialogWindow::Show(bool focusFirstTabStop, bool modal) {
         setEnabled(true);
     }
     show();
+    // Over the middle of its owner, at every scale: the toolkit places a dialog before its frame
+    // and its scaled size are known.
+    if (owner != nullptr) {
+        const QRect frame = frameGeometry();
+        move(pos() + owner->frameGeometry().center() - frame.center());
+    }
     raise();
     activateWindow();
     if (focusFirstTabStop) {
@@ -501,14 +512,19 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
             return true;
         }
         case Qt::Key_Menu:
-        case Qt::Key_F10:
+        case Qt::Key_F10: {
             if (key->key() == Qt::Key_F10 && !(key->modifiers() & Qt::ShiftModifier)) return false;
-            // A control with a menu of its own opens that; elsewhere the window menu opens.
-            if (const int control = MenuControl(watched))
-                m_dlg.DispatchCommand(control, Event::ContextMenu);
-            else
-                ShowWindowMenu(mapToGlobal(QPoint(width() / 4, height() / 4)));
+            // Both ask the control with the focus for its menu, as the menu key does on every
+            // platform: the list its own, a field its Cut/Copy/Paste, elsewhere the window's.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget == nullptr) return false;
+            const QPoint at = widget == this ? QPoint(width() / 4, height() / 4)
+                                             : widget->rect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at),
+                                   key->modifiers());
+            QCoreApplication::sendEvent(widget, &menu);
             return true;
+        }
         default:
             return false;
     }
@@ -517,6 +533,14 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
 bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
+    // A right click on a list keeps its selection, as a list box of the platform does: the menu
+    // it opens is about what is selected (and the callsign typed for it stays in its field).
+    if ((event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        for (QWidget* control : m_controls)
+            if (auto* list = qobject_cast<QListView*>(control); list && watched == list->viewport())
+                return true;
+    }
     if (event->type() == QEvent::ContextMenu) {
         if (const int control = MenuControl(watched)) {
             auto* menu = static_cast<QContextMenuEvent*>(event);

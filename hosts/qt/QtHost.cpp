@@ -187,11 +187,18 @@ std::unique_ptr<ui::IDialogWindow> QtHost::CreateDialogWindow(ui::CDialog& dlg,
     return std::make_unique<QtDialogWindow>(dlg, dynamic_cast<QtDialogWindow*>(owner));
 }
 
-void QtHost::RunUntil(const std::function<bool()>& done) {
+void QtHost::RunUntil(const std::function<bool()>& done, const std::function<bool()>& idle) {
     // Wakes the loop now and then, for conditions that no event of the window system changes.
     QTimer wake;
     wake.start(25);
-    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!done()) {
+        // Work to do: the events that wait are handled between its pieces, none waited for.
+        if (idle && idle()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 void QtHost::PumpEvents() {

@@ -14,7 +14,7 @@ class QtHost : public ui::IHost {
     QtHost();
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
-    void RunUntil(const std::function<bool()>& done) override;
+    void RunUntil(const std::function<bool()>& done, const std::function<bool()>& idle = {}) override;
     void PumpEvents() override;
     int ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
                        const std::string& caption, unsigned type) override;

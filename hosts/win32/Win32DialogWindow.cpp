@@ -130,6 +130,9 @@ INT_PTR Win32DialogWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 if (code == BN_CLICKED) m_dlg.DispatchCommand(id, ui::Event::Clicked);
             } else if (KindOf(id) == ui::ControlKind::ListBox && code == LBN_SELCHANGE) {
                 m_dlg.DispatchCommand(id, ui::Event::SelChange);
+            } else if (KindOf(id) == ui::ControlKind::Edit && code == EN_CHANGE && !m_settingText) {
+                // The user's edits only: the program's own SetText sends it too.
+                m_dlg.DispatchCommand(id, ui::Event::Changed);
             }
             return TRUE;
         }
@@ -189,7 +192,9 @@ void Win32DialogWindow::SetEnabled(bool enabled) {
 }
 
 void Win32DialogWindow::SetText(int id, const std::string& text) {
+    m_settingText = true;
     ::SetDlgItemTextW(m_hwnd, id, Widen(text).c_str());
+    m_settingText = false;
 }
 
 ui::ControlText Win32DialogWindow::GetText(int id) const {

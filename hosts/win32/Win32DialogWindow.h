@@ -64,6 +64,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     HWND m_hwnd = nullptr;
     HWND m_owner = nullptr;
     bool m_disabledOwner = false;
+    bool m_settingText = false;
     bool m_defaultPaint = false;
     std::map<int, ui::ControlKind> m_kinds;
     POINT m_menuAt{-1, -1};  // where the user asked for a control's menu (-1: the keyboard)

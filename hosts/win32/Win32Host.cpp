@@ -63,10 +63,12 @@ bool HandleWaiting(const std::function<bool()>& done) {
 }
 }  // namespace
 
-void Win32Host::RunUntil(const std::function<bool()>& done) {
+void Win32Host::RunUntil(const std::function<bool()>& done, const std::function<bool()>& idle) {
     while (!done()) {
-        // Wakes at least every 25 ms, for conditions that no message changes.
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, 25, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        // Wakes at least every 25 ms, for conditions that no message changes; with work to do,
+        // only the messages that wait are handled between its pieces.
+        const bool busy = idle && idle();
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, busy ? 0 : 25, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (!HandleWaiting(done)) return;
     }
 }

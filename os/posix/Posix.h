@@ -2,9 +2,25 @@
 // Helpers shared by the POSIX backend's files.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "os/Files.h"
+
+namespace sx::os {
+
+struct InputFile::Impl {
+    int fd = -1;
+    std::string path;
+    uint64_t offset = 0;  // where the next read starts
+    // What may still be read: the size the file had when it was opened. A file of the proc and
+    // sys kinds tells a size of 0 and is read up to a bound.
+    uint64_t left = 0;
+    std::error_code openError;
+};
+
+}  // namespace sx::os
 
 namespace sx::os::posix {
 
@@ -17,5 +33,8 @@ std::string Basename(const std::string& path);
 std::string RealPath(const std::string& path);
 // A relative path joined to the current folder.
 std::string Absolute(const std::string& path);
+// Makes file read the regular file fd has open (taking fd over, closing it on failure); path is
+// the name the fault seam is asked with.
+bool AdoptInput(InputFile& file, int fd, const std::string& path);
 
 }  // namespace sx::os::posix

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files on POSIX: the fault seam, reading, buffered checked writing, making a file writable.
+// Files on POSIX: the fault seam, reading, and the helpers of the POSIX backend.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,18 +48,30 @@ std::string Absolute(const std::string& path) {
 
 }  // namespace posix
 
-struct InputFile::Impl {
-    int fd = -1;
-    std::string path;
-    // What may still be read: the size the file had when it was opened. A file of the proc and
-    // sys kinds tells a size of 0 and is read up to kPseudoFileLimit.
-    uint64_t left = 0;
-    std::error_code openError;
-};
-
 namespace {
 constexpr uint64_t kPseudoFileLimit = 1 << 20;
 }  // namespace
+
+namespace posix {
+
+bool AdoptInput(InputFile& file, int fd, const std::string& path) {
+    file.Close();
+    InputFile::Impl& impl = file.Native();
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        impl.openError = std::error_code(fd < 0 ? errno : EINVAL, std::generic_category());
+        return false;
+    }
+    impl.fd = fd;
+    impl.path = path;
+    impl.offset = 0;
+    impl.left = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : kPseudoFileLimit;
+    impl.openError = {};
+    return true;
+}
+
+}  // namespace posix
 
 InputFile::InputFile() : m_impl(std::make_unique<Impl>()) {}
 
@@ -82,6 +94,16 @@ bool InputFile::Open(const std::string& name) {
     return opened;
 }
 
+bool InputFile::OpenSame(const InputFile& other) {
+    Close();
+    if (other.m_impl->fd < 0) {
+        m_impl->openError = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
+    return posix::AdoptInput(*this, ::fcntl(other.m_impl->fd, F_DUPFD_CLOEXEC, 0),
+                             other.m_impl->path);
+}
+
 bool InputFile::OpenRegular(const std::string& name) {
     if (name.empty()) {
         errno = ENOENT;
@@ -98,14 +120,12 @@ bool InputFile::OpenRegular(const std::string& name) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return false;
     }
-    m_impl->fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (m_impl->fd < 0) return false;
-    if (::fstat(m_impl->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        Close();
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!posix::AdoptInput(*this, fd, name)) {
         errno = EINVAL;
         return false;
     }
-    m_impl->left = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : kPseudoFileLimit;
     return true;
 }
 
@@ -114,10 +134,14 @@ std::ptrdiff_t InputFile::Read(char* buffer, size_t size) {
     if (!posix::Allowed(FileOp::Read, m_impl->path)) return -1;
     if (size > m_impl->left) size = static_cast<size_t>(m_impl->left);
     if (size == 0) return 0;
+    // At a position of its own: several readers of one opened file each read it whole.
     for (;;) {
-        const ssize_t n = ::read(m_impl->fd, buffer, size);
+        const ssize_t n = ::pread(m_impl->fd, buffer, size, static_cast<off_t>(m_impl->offset));
         if (n < 0 && errno == EINTR) continue;
-        if (n > 0) m_impl->left -= static_cast<uint64_t>(n);
+        if (n > 0) {
+            m_impl->left -= static_cast<uint64_t>(n);
+            m_impl->offset += static_cast<uint64_t>(n);
+        }
         return n;
     }
 }
@@ -137,38 +161,6 @@ bool InputFile::Version(FileVersion& version) const {
 void InputFile::Close() {
     if (m_impl->fd >= 0) ::close(m_impl->fd);
     m_impl->fd = -1;
-}
-
-std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why) {
-    const auto refuse = [why](int err) -> std::optional<FileAttributes> {
-        if (why != nullptr) *why = std::error_code(err, std::generic_category());
-        return std::nullopt;
-    };
-    if (name.empty()) return refuse(ENOENT);
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) return refuse(errno);
-    if (!S_ISREG(st.st_mode)) return refuse(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    FileAttributes before{static_cast<uint32_t>(st.st_mode & 07777), false};
-    auto writable = [&name] {
-        return posix::Allowed(FileOp::Access, name) &&
-               ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
-    };
-    // A file in a shared folder that this user may write but does not own is left as it is.
-    if (writable()) return before;
-    // On a read-only mount chmod fails even when the bits would not change: the answer wanted.
-    if (!posix::Allowed(FileOp::Chmod, name) || ::chmod(name.c_str(), before.value | S_IWUSR) != 0)
-        return refuse(errno);
-    before.changed = true;
-    if (!writable()) {
-        RestoreAttributes(name, before);
-        return refuse(EACCES);
-    }
-    return before;
-}
-
-void RestoreAttributes(const std::string& name, const FileAttributes& before) {
-    if (before.changed && posix::Allowed(FileOp::Chmod, name))
-        ::chmod(name.c_str(), static_cast<mode_t>(before.value));
 }
 
 }  // namespace sx::os

@@ -34,4 +34,16 @@ bool PathExists(const std::string& path) {
     return ::stat(ToHostPath(path).c_str(), &st) == 0;
 }
 
+std::optional<FileIdentity> IdentityOf(const std::string& hostPath) {
+    struct stat st {};
+    if (hostPath.empty() || ::lstat(hostPath.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+bool IsFolder(const std::string& path) {
+    const std::string host = ToHostPath(path);
+    struct stat st {};
+    return !host.empty() && ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace sx::os

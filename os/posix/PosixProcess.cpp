@@ -291,10 +291,13 @@ void InitializeProcess(int argc, char** argv) {
 bool OpenFolder(const std::string& folder) {
     const std::string opener = wine::FindOnPath("xdg-open");
     // The folder where it really lies (drive_c, not the drive letter's link), as a player
-    // knows it.
-    const std::string hostFolder = RealHostPath(ToHostPath(folder));
-    if (opener.empty() || hostFolder.empty()) return false;
-    std::vector<std::string> argv = {"xdg-open", hostFolder};
+    // knows it, and only a folder: the trailing "/" makes the opener take nothing else.
+    const std::string host = ToHostPath(folder);
+    const std::string real = host.empty() ? std::string() : posix::RealPath(host);
+    struct stat st {};
+    if (opener.empty() || real.empty() || ::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    std::vector<std::string> argv = {"xdg-open", real == "/" ? real : real + "/"};
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) env.emplace_back(*e);
     return Spawn(opener, "/", argv, env, nullptr) == 0;

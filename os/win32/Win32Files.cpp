@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files on Windows: reading, the attribute step, and the helpers of the Windows backend.
+// Files on Windows: reading, and the helpers of the Windows backend.
 #include <cstdint>
 
 #include "os/Backend.h"
@@ -69,9 +69,27 @@ std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+namespace {
+std::wstring& LongFolder() {
+    static std::wstring folder;
+    return folder;
+}
+}  // namespace
+
+const std::wstring& LongCurrentFolder() {
+    return LongFolder();
+}
+
+void SetLongCurrentFolder(std::wstring folder) {
+    LongFolder() = std::move(folder);
+}
+
 std::wstring WidePath(const std::string& path) {
     const std::wstring wide = Widen(path);
     if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    if (!LongFolder().empty() && !IsAbsolute(path) && !wide.empty() && wide[0] != L'\\' &&
+        wide[0] != L'/')
+        return LongFolder() + L"\\" + wide;
     DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0) return wide;
     std::wstring full(n, L'\0');
@@ -86,14 +104,46 @@ bool IsBusy(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-}  // namespace win32
+std::error_code PortableError(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return std::make_error_code(std::errc::device_or_resource_busy);
+        case ERROR_ACCESS_DENIED:
+            return std::make_error_code(std::errc::permission_denied);
+        case ERROR_WRITE_PROTECT:
+            return std::make_error_code(std::errc::read_only_file_system);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return std::make_error_code(std::errc::no_space_on_device);
+        default:
+            return std::error_code(static_cast<int>(error), std::system_category());
+    }
+}
 
-struct InputFile::Impl {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    std::string path;
-    uint64_t left = 0;  // what may still be read: the size the file had when it was opened
-    std::error_code openError;
-};
+bool AdoptInput(InputFile& file, HANDLE h, const std::string& path) {
+    file.Close();
+    InputFile::Impl& impl = file.Native();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::CloseHandle(h);
+        impl.openError = std::make_error_code(std::errc::invalid_argument);
+        return false;
+    }
+    impl.h = h;
+    impl.path = path;
+    impl.offset = 0;
+    impl.left = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    impl.openError = {};
+    return true;
+}
+
+}  // namespace win32
 
 InputFile::InputFile() : m_impl(std::make_unique<Impl>()) {}
 
@@ -109,33 +159,24 @@ std::error_code InputFile::OpenError() const {
     return m_impl->openError;
 }
 
-namespace {
-// The system's reason as the portable one the callers tell apart.
-std::error_code Portable(DWORD error) {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-            return std::make_error_code(std::errc::no_such_file_or_directory);
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            return std::make_error_code(std::errc::device_or_resource_busy);
-        case ERROR_ACCESS_DENIED:
-            return std::make_error_code(std::errc::permission_denied);
-        case ERROR_WRITE_PROTECT:
-            return std::make_error_code(std::errc::read_only_file_system);
-        default:
-            return std::error_code(static_cast<int>(error), std::system_category());
-    }
-}
-}  // namespace
-
 bool InputFile::Open(const std::string& name) {
     Close();
     m_impl->openError = {};
     if (OpenRegular(name)) return true;
-    if (!m_impl->openError) m_impl->openError = Portable(::GetLastError());
+    if (!m_impl->openError) m_impl->openError = win32::PortableError(::GetLastError());
     return false;
+}
+
+bool InputFile::OpenSame(const InputFile& other) {
+    Close();
+    HANDLE dup = INVALID_HANDLE_VALUE;
+    if (other.m_impl->h == INVALID_HANDLE_VALUE ||
+        !::DuplicateHandle(::GetCurrentProcess(), other.m_impl->h, ::GetCurrentProcess(), &dup, 0,
+                           FALSE, DUPLICATE_SAME_ACCESS)) {
+        m_impl->openError = std::make_error_code(std::errc::bad_file_descriptor);
+        return false;
+    }
+    return win32::AdoptInput(*this, dup, other.m_impl->path);
 }
 
 bool InputFile::OpenRegular(const std::string& name) {
@@ -152,19 +193,14 @@ bool InputFile::OpenRegular(const std::string& name) {
         m_impl->openError = std::make_error_code(std::errc::is_a_directory);
         return false;
     }
-    m_impl->h = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_impl->h == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(m_impl->h) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(m_impl->h, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        Close();
+    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    if (!win32::AdoptInput(*this, h, name)) {
         m_impl->openError = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
-    m_impl->left = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return true;
 }
 
@@ -174,9 +210,15 @@ std::ptrdiff_t InputFile::Read(char* buffer, size_t size) {
     if (size > m_impl->left) size = static_cast<size_t>(m_impl->left);
     if (size > (1u << 30)) size = 1u << 30;
     if (size == 0) return 0;
+    // At a position of its own: several readers of one opened file each read it whole.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(m_impl->offset);
+    at.OffsetHigh = static_cast<DWORD>(m_impl->offset >> 32);
     DWORD got = 0;
-    if (!::ReadFile(m_impl->h, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    if (!::ReadFile(m_impl->h, buffer, static_cast<DWORD>(size), &got, &at))
+        return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     m_impl->left -= got;
+    m_impl->offset += got;
     return static_cast<std::ptrdiff_t>(got);
 }
 
@@ -196,40 +238,6 @@ bool InputFile::Version(FileVersion& version) const {
 void InputFile::Close() {
     if (m_impl->h != INVALID_HANDLE_VALUE) ::CloseHandle(m_impl->h);
     m_impl->h = INVALID_HANDLE_VALUE;
-}
-
-namespace {
-// Archive together with normal: no read-only, hidden or system flag.
-constexpr DWORD kWritableAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL;
-// The attributes SetFileAttributes can set back.
-constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
-                            FILE_ATTRIBUTE_TEMPORARY;
-}  // namespace
-
-std::optional<FileAttributes> MakeWritable(const std::string& name, std::error_code* why) {
-    const auto refuse = [why](std::errc err) -> std::optional<FileAttributes> {
-        if (why != nullptr) *why = std::make_error_code(err);
-        return std::nullopt;
-    };
-    if (name.empty()) return refuse(std::errc::no_such_file_or_directory);
-    if (win32::IsDeviceName(name)) return refuse(std::errc::invalid_argument);
-    const std::wstring path = win32::WidePath(name);
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES) return refuse(std::errc::no_such_file_or_directory);
-    if (attrs & FILE_ATTRIBUTE_DIRECTORY) return refuse(std::errc::is_a_directory);
-    if (!win32::Allowed(FileOp::Chmod, name) ||
-        !::SetFileAttributesW(path.c_str(), kWritableAttributes))
-        return refuse(::GetLastError() == ERROR_WRITE_PROTECT ? std::errc::read_only_file_system
-                                                              : std::errc::permission_denied);
-    return FileAttributes{attrs & kSettable, (attrs & kSettable) != FILE_ATTRIBUTE_ARCHIVE};
-}
-
-void RestoreAttributes(const std::string& name, const FileAttributes& before) {
-    if (before.changed && win32::Allowed(FileOp::Chmod, name))
-        ::SetFileAttributesW(win32::WidePath(name).c_str(),
-                             before.value != 0 ? before.value : FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace sx::os

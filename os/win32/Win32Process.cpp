@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a program on Windows, and the clock.
+#include "os/Paths.h"
 #include "os/Process.h"
 #include "os/win32/Win32.h"
 
@@ -82,8 +83,11 @@ void InitializeProcess(int, char**) {
 }
 
 bool OpenFolder(const std::string& folder) {
-    const std::wstring path = win32::WidePath(win32::Normalized(folder));
-    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr,
+    // Only a folder, and as one: "explore" with a trailing separator opens nothing else.
+    if (!IsFolder(folder)) return false;
+    std::wstring path = win32::WidePath(win32::Normalized(folder));
+    if (path.back() != L'\\') path += L'\\';
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"explore", path.c_str(), nullptr,
                                                      nullptr, SW_SHOWNORMAL)) > 32;
 }
 

@@ -1,5 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The safe replacement of a file's content on Windows.
+// The safe replacement of files' contents on Windows, and the clean-up of what killed
+// replacements left.
+//
+// The file is opened once, without following a reparse point (a symbolic link or a junction is
+// refused, never written through), and each later step (the lock, the reads of the copy, the
+// attribute change, the check before ReplaceFile) acts on that handle.
+#include <aclapi.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,26 +25,31 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
-bool IdOf(HANDLE h, FileId& id) {
+bool IdOf(HANDLE h, FileId& id, BY_HANDLE_FILE_INFORMATION* all = nullptr) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) return false;
     id = {info.dwVolumeSerialNumber,
           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    if (all != nullptr) *all = info;
     return true;
 }
 
-bool IdOfPath(const std::wstring& path, FileId& id) {
+// What a name leads to now, the name itself where it is a reparse point.
+bool IdOfPath(const std::wstring& path, FileId& id, DWORD* attributes = nullptr) {
     const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    const bool ok = IdOf(h, id);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = IdOf(h, id, &info);
+    if (attributes != nullptr) *attributes = info.dwFileAttributes;
     ::CloseHandle(h);
     return ok;
 }
 
-// The file a name leads to, through any link: the one to replace, so that a link stays a link.
-// The system gives it in the "\\?\" form, which every call below takes at any length.
+// The full name of the opened file, in the "\\?\" form, which every call below takes at any
+// length.
 std::wstring FinalPath(HANDLE h, const std::wstring& fallback) {
     std::wstring buf(32768, L'\0');
     const DWORD n = ::GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()),
@@ -46,32 +59,61 @@ std::wstring FinalPath(HANDLE h, const std::wstring& fallback) {
     return buf;
 }
 
-// The file being replaced, open for its lock. The handle shares reading, writing and deleting,
-// so it stands in the way of neither a reader nor the replacement itself.
+std::error_code Refused(std::errc e) {
+    return std::make_error_code(e);
+}
+
+// The attributes SetFileAttributes can set back, and those that keep ReplaceFile out.
+constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_TEMPORARY;
+constexpr DWORD kInTheWay = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// Sets the opened file's attributes through its handle, never by its name.
+bool SetAttributes(HANDLE h, DWORD attributes) {
+    FILE_BASIC_INFO info{};  // times of 0 stay as they are
+    info.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(h, FileBasicInfo, &info, sizeof info) != 0;
+}
+
+// The file being replaced, open for its lock and its attributes. The handle shares reading,
+// writing and deleting, so it stands in the way of neither a reader nor the replacement itself.
 class Target {
   public:
     Target() = default;
     Target(const Target&) = delete;
     Target& operator=(const Target&) = delete;
     ~Target() { CloseTarget(); }
-    // False with the system's error; Busy() tells whether another program is in the way.
+    // False with why; Busy() tells whether another program is in the way.
     bool Open(const std::string& name) {
         CloseTarget();
+        m_why = {};
         m_path = win32::WidePath(name);
-        m_h = ::CreateFileW(m_path.c_str(), GENERIC_READ,
+        if (const std::error_code err = backend::AskFaultHook(FileOp::Open, name)) return Refuse(err);
+        const DWORD attrs = ::GetFileAttributesW(m_path.c_str());
+        if (attrs == INVALID_FILE_ATTRIBUTES) return Refuse(win32::PortableError(::GetLastError()));
+        if (attrs & FILE_ATTRIBUTE_REPARSE_POINT) return Refuse(Refused(std::errc::too_many_symbolic_link_levels));
+        if (attrs & FILE_ATTRIBUTE_DIRECTORY) return Refuse(Refused(std::errc::is_a_directory));
+        // Its attributes are changed through this handle right before it is replaced: a file
+        // whose attributes this user may not change may not be changed at all.
+        m_h = ::CreateFileW(m_path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (m_h == INVALID_HANDLE_VALUE) {
-            m_busy = win32::IsBusy(::GetLastError());
-            return false;
+            const DWORD e = ::GetLastError();
+            m_busy = win32::IsBusy(e);
+            return Refuse(win32::PortableError(e));
         }
         BY_HANDLE_FILE_INFORMATION info{};
-        if (::GetFileType(m_h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(m_h, &info) ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ::SetLastError(ERROR_INVALID_FUNCTION);
-            return false;
-        }
-        return IdOf(m_h, m_id);
+        if (::GetFileType(m_h) != FILE_TYPE_DISK || !IdOf(m_h, m_id, &info))
+            return Refuse(Refused(std::errc::invalid_argument));
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return Refuse(Refused(std::errc::too_many_symbolic_link_levels));
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            return Refuse(Refused(std::errc::is_a_directory));
+        m_attributes = info.dwFileAttributes;
+        return true;
     }
     // The lock is a byte range far past the end of any mission: it keeps other rewrites out and
     // no reader waits for it. Taken on the file the name still leads to: a rewrite that
@@ -91,10 +133,17 @@ class Target {
         return false;
     }
     bool Busy() const { return m_busy; }
+    std::error_code Why() const { return m_why; }
     HANDLE Handle() const { return m_h; }
     const std::wstring& Path() const { return m_path; }
+    const FileId& Id() const { return m_id; }
+    DWORD Attributes() const { return m_attributes; }
 
   private:
+    bool Refuse(std::error_code err) {
+        m_why = err;
+        return false;
+    }
     void CloseTarget() {
         m_busy = false;
         if (m_h == INVALID_HANDLE_VALUE) return;
@@ -111,6 +160,8 @@ class Target {
     std::wstring m_path;
     HANDLE m_h = INVALID_HANDLE_VALUE;
     FileId m_id;
+    DWORD m_attributes = 0;
+    std::error_code m_why;
     bool m_locked = false;
     bool m_busy = false;
 };
@@ -200,18 +251,40 @@ ReplaceResult InUse() {
                                   std::make_error_code(std::errc::device_or_resource_busy), true);
 }
 
-// Puts the copy in the file's place with the file's attributes and security (ReplaceFile keeps
-// them). The file goes aside under a backup name of its own first, so that a replace that stops
-// halfway can put it back; a program that holds the file open without letting it be deleted is
-// waited for.
+// Puts the copy in the file's place with the file's security (ReplaceFile keeps it). The name
+// must still lead to the file that was opened. A read-only, hidden or system flag, which keeps
+// ReplaceFile out, is cleared through the file's handle right before, one file at a time, and
+// set again if the replace fails: a kill leaves at most this one file writable. The file goes
+// aside under a backup name of its own first, so that a replace that stops halfway can put it
+// back; a program that holds the file open without letting it be deleted is waited for.
 ReplaceResult TakePlace(Pending& p) {
     if (!win32::Allowed(FileOp::Rename, win32::Narrow(p.tempPath)))
         return p.Fail(FileOp::Rename, win32::LastError());
+    FileId now;
+    DWORD nowAttributes = 0;
+    if (!IdOfPath(p.path, now, &nowAttributes) || !(now == p.target.Id()) ||
+        (nowAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        const bool gone = !IdOfPath(p.path, now);
+        ReplaceResult r = p.Fail(FileOp::Rename, Refused(gone ? std::errc::no_such_file_or_directory
+                                                            : std::errc::too_many_symbolic_link_levels));
+        r.refused = !gone;
+        return r;
+    }
     std::wstring backupPath;
     FileId backupId;
     const HANDLE backup = CreateTemp(p.folder, backupPath, backupId);
     if (backup == INVALID_HANDLE_VALUE) return p.Fail(FileOp::Rename, win32::LastError());
     ::CloseHandle(backup);
+    const DWORD before = p.target.Attributes();
+    const bool clear = (before & kInTheWay) != 0;
+    if (clear && (!win32::Allowed(FileOp::Chmod, win32::Narrow(p.path)) ||
+                  !SetAttributes(p.target.Handle(), FILE_ATTRIBUTE_ARCHIVE))) {
+        const std::error_code err = win32::PortableError(::GetLastError());
+        ::DeleteFileW(backupPath.c_str());
+        ReplaceResult r = p.Fail(FileOp::Chmod, err);
+        r.refused = true;
+        return r;
+    }
     DWORD error = 0;
     const auto replace = [&] {
         error = ::ReplaceFileW(p.path.c_str(), p.tempPath.c_str(), backupPath.c_str(),
@@ -226,6 +299,7 @@ ReplaceResult TakePlace(Pending& p) {
         if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
             ::MoveFileExW(backupPath.c_str(), p.path.c_str(), MOVEFILE_REPLACE_EXISTING);
         ::DeleteFileW(backupPath.c_str());
+        if (clear) SetAttributes(p.target.Handle(), before & kSettable);
         if (win32::IsBusy(error)) {
             p.Fail(FileOp::Rename, {});
             return InUse();
@@ -238,10 +312,76 @@ ReplaceResult TakePlace(Pending& p) {
     return done;
 }
 
+// The user a leftover must belong to: this process's user, or the owner it gives new files (an
+// administrator's are the Administrators group's).
+bool OwnedByThisUser(HANDLE h) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                          nullptr, &sd) != ERROR_SUCCESS)
+        return false;
+    bool mine = false;
+    HANDLE token = nullptr;
+    if (owner != nullptr && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+            DWORD size = 0;
+            ::GetTokenInformation(token, kind, nullptr, 0, &size);
+            std::vector<unsigned char> buffer(size);
+            if (size == 0 || !::GetTokenInformation(token, kind, buffer.data(), size, &size)) continue;
+            const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                               : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+            mine = mine || ::EqualSid(sid, owner);
+        }
+        ::CloseHandle(token);
+    }
+    ::LocalFree(sd);
+    return mine;
+}
+
+// Removes, from folder (with its trailing separator, in the form the wide calls take), the
+// copies of killed rewrites: names of the program's own pattern that are regular files with one
+// name, this user's, at least ten seconds old (a copy a running rewrite has just closed waits a
+// moment for its ReplaceFile), and open nowhere (opened here alone).
+void RemoveLeftoversIn(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileW((folder + L"SXTempMission-*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    do {
+        const std::wstring path = folder + data.cFileName;
+        if (!backend::IsLeftoverName(win32::Narrow(data.cFileName)) ||
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            ticks(now) - ticks(data.ftLastWriteTime) < 10ull * 10000000ull ||
+            !win32::Allowed(FileOp::Unlink, win32::Narrow(path)))
+            continue;
+        const HANDLE h = ::CreateFileW(path.c_str(), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) continue;
+        FileId id;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (IdOf(h, id, &info) && info.nNumberOfLinks == 1 &&
+            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            OwnedByThisUser(h)) {
+            FILE_DISPOSITION_INFO gone{TRUE};
+            ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+        }
+        ::CloseHandle(h);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+}
+
+// The most files a group holds at once: its handles and copies, and memory, stay bounded.
+constexpr size_t kGroupCapacity = 4096;
+
 }  // namespace
 
 struct ReplacementGroup::Impl {
     std::vector<std::unique_ptr<Pending>> pending;
+    std::vector<std::wstring> cleaned;  // folders whose leftovers went
 };
 
 ReplacementGroup::ReplacementGroup() : m_impl(std::make_unique<Impl>()) {}
@@ -252,31 +392,57 @@ size_t ReplacementGroup::Size() const {
     return m_impl->pending.size();
 }
 
-ReplaceResult ReplacementGroup::Add(const std::string& name,
-                                    const std::function<bool(OutputFile&)>& writeCopy,
-                                    const LockWait& waitForLock) {
-    const auto fail = [](FileOp op, std::error_code err) { return ReplaceResult::Failure(op, err); };
-    if (name.empty() || win32::IsDeviceName(name)) return fail(FileOp::Open, win32::LastError());
+bool ReplacementGroup::Full() const {
+    return m_impl->pending.size() >= kGroupCapacity;
+}
+
+ReplaceResult ReplacementGroup::Add(const std::string& name, const CopyWriter& writeCopy,
+                                    const LockWait& waitForLock, const CopyNeeded& needed) {
+    if (name.empty()) return ReplaceResult::Refusal(Refused(std::errc::no_such_file_or_directory));
+    if (win32::IsDeviceName(name)) return ReplaceResult::Refusal(Refused(std::errc::invalid_argument));
     // Another launcher rewriting the mission, or another program holding it open without letting
     // others read it, is waited for a while (the windows alive meanwhile), then reported in use.
     auto p = std::make_unique<Pending>();
     Target& target = p->target;
-    const auto take = [&target, &name] { return target.Open(name) && target.TryLock(name); };
+    const auto take = [&target, &name] {
+        return (target.Open(name) && target.TryLock(name)) || (!target.Busy() && target.Why());
+    };
     if (!take()) {
-        if (!target.Busy()) return fail(FileOp::Open, win32::LastError());
+        if (!target.Busy()) return ReplaceResult::Refusal(target.Why());
         if (!(waitForLock && waitForLock(take))) return InUse();
     }
+    if (target.Handle() == INVALID_HANDLE_VALUE) return ReplaceResult::Refusal(target.Why());
     p->waitForLock = waitForLock;
     p->path = FinalPath(target.Handle(), target.Path());
     const size_t sep = p->path.find_last_of(L"\\/");
     p->folder = sep == std::wstring::npos ? std::wstring() : p->path.substr(0, sep + 1);
+    if (std::find(m_impl->cleaned.begin(), m_impl->cleaned.end(), p->folder) == m_impl->cleaned.end()) {
+        RemoveLeftoversIn(p->folder);
+        m_impl->cleaned.push_back(p->folder);
+    }
+    const auto readOpened = [&](InputFile& file) {
+        HANDLE dup = INVALID_HANDLE_VALUE;
+        return ::DuplicateHandle(::GetCurrentProcess(), target.Handle(), ::GetCurrentProcess(),
+                                 &dup, GENERIC_READ, FALSE, 0) &&
+               win32::AdoptInput(file, dup, name);
+    };
+    if (needed) {
+        InputFile file;
+        if (!readOpened(file) || !needed(file)) {
+            ReplaceResult left;
+            left.unchanged = true;
+            return left;
+        }
+    }
     const HANDLE temp = CreateTemp(p->folder, p->tempPath, p->tempId);
-    if (temp == INVALID_HANDLE_VALUE) return fail(FileOp::Open, win32::LastError());
+    if (temp == INVALID_HANDLE_VALUE) return ReplaceResult::Failure(FileOp::Open, win32::LastError());
     p->out = std::make_unique<HandleOutputFile>(temp, win32::Narrow(p->tempPath));
-    if (!writeCopy(*p->out)) {
+    InputFile file;
+    if (!readOpened(file) || !writeCopy(file, *p->out)) {
         const std::error_code err = p->out->Error();
         return p->Fail(err ? FileOp::Write : FileOp::Read, err);
     }
+    file.Close();
     if (!p->out->Flush()) return p->Fail(FileOp::Flush, p->out->Error());
     m_impl->pending.push_back(std::move(p));
     ReplaceResult added;
@@ -284,13 +450,14 @@ ReplaceResult ReplacementGroup::Add(const std::string& name,
     return added;
 }
 
-std::vector<ReplaceResult> ReplacementGroup::Commit() {
+std::vector<ReplaceResult> ReplacementGroup::Commit(const std::function<void(size_t)>& placing) {
     std::vector<std::unique_ptr<Pending>> group = std::move(m_impl->pending);
     m_impl->pending.clear();
     std::vector<ReplaceResult> results(group.size());
     // Every copy on the disk before any takes its file's place.
     for (size_t i = 0; i < group.size(); ++i)
         if (!group[i]->out->Sync()) results[i] = group[i]->Fail(FileOp::Sync, group[i]->out->Error());
+    size_t placed = 0;
     for (size_t i = 0; i < group.size(); ++i) {
         Pending& p = *group[i];
         if (!p.out) continue;
@@ -300,34 +467,17 @@ std::vector<ReplaceResult> ReplacementGroup::Commit() {
         }
         p.out.reset();
         results[i] = TakePlace(p);
+        if (placing && ++placed % 64 == 0) placing(placed);
     }
     return results;
 }
 
-void RemoveLeftoverCopies() {
-    WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW(L"SXTempMission-*.tmp", &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) {
-        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    do {
-        const std::string name = win32::Narrow(data.cFileName);
-        // A copy that a running rewrite has just closed waits a moment for its ReplaceFile: only
-        // one older than ten seconds, and open nowhere (opened here alone), goes.
-        if (!backend::IsLeftoverName(name) ||
-            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-            ticks(now) - ticks(data.ftLastWriteTime) < 10ull * 10000000ull ||
-            !win32::Allowed(FileOp::Unlink, name))
-            continue;
-        const HANDLE h = ::CreateFileW(data.cFileName, DELETE, 0, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                                       nullptr);
-        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+void RemoveLeftoverCopies(const std::string& folder) {
+    if (!win32::IsAbsolute(folder)) return;
+    std::wstring path = win32::WidePath(win32::Normalized(folder));
+    if (path.empty()) return;
+    if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
+    RemoveLeftoversIn(path);
 }
 
 }  // namespace sx::os

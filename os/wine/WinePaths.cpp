@@ -21,7 +21,7 @@ bool LExists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
-bool IsFolder(const std::string& p) {
+bool IsHostFolder(const std::string& p) {
     struct stat st {};
     return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
@@ -104,7 +104,7 @@ std::string ToHostPath(const std::string& path) {
     } else if (p.size() >= 2 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/')) {
         // A UNC path goes through the prefix's unc folder, as Wine does, or nowhere.
         host = wine::Prefix() + "/dosdevices/unc";
-        if (!IsFolder(host)) return {};
+        if (!IsHostFolder(host)) return {};
         rest = p.substr(2);
         keep = 2;  // the server and the share
     } else {
@@ -194,7 +194,7 @@ std::vector<DrivePlace> DrivePlaces() {
         const std::string n = e->d_name;
         if (n.size() != 2 || n[1] != ':' || n[0] < 'a' || n[0] > 'z') continue;
         const std::string real = RealPath(devices + "/" + n);
-        if (real.empty() || !IsFolder(real)) continue;
+        if (real.empty() || !IsHostFolder(real)) continue;
         drives.push_back({std::string(1, static_cast<char>(n[0] - 'a' + 'A')) + ":", real});
     }
     ::closedir(d);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "resources/Resources.h"
 
@@ -43,10 +44,11 @@ void FakeHost::RecordModal(std::string what, ui::IDialogWindow* owner, ui::IDial
     modals.push_back(std::move(r));
 }
 
-void FakeHost::RunUntil(const std::function<bool()>& done) {
+void FakeHost::RunUntil(const std::function<bool()>& done, const std::function<bool()>& idle) {
+    const std::function<bool()> outer = std::exchange(m_idle, idle);
     if (FakeWindow* wnd = m_justShown) {
-        // A modal dialog has just shown: it does what the test scripted, then is cancelled if
-        // it is still open.
+        // A modal dialog has just shown: it does what the test scripted (its idle work only when
+        // the script lets it, RunIdle), then is cancelled if it is still open.
         m_justShown = nullptr;
         auto& queue = m_scripts[wnd->Dialog().TemplateId()];
         if (!queue.empty()) {
@@ -57,9 +59,11 @@ void FakeHost::RunUntil(const std::function<bool()>& done) {
         if (!done()) wnd->Dialog().OnCancel();
     }
     while (!done()) {
+        if (idle && idle()) continue;
         if (whileWaiting) whileWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    m_idle = outer;
 }
 
 int FakeHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
@@ -165,6 +169,7 @@ void FakeWindow::SelectListItem(int id, int index) {
 void FakeWindow::Type(int id, const std::string& text, bool exact) {
     Ctl(id).text = text;
     Ctl(id).exact = exact;
+    m_dlg.DispatchCommand(id, ui::Event::Changed);
 }
 
 void FakeWindow::ListReset(int id) {

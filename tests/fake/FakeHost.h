@@ -42,7 +42,13 @@ class FakeHost : public ui::IHost {
 
     std::unique_ptr<ui::IDialogWindow> CreateDialogWindow(ui::CDialog& dlg,
                                                           ui::IDialogWindow* owner) override;
-    void RunUntil(const std::function<bool()>& done) override;
+    void RunUntil(const std::function<bool()>& done, const std::function<bool()>& idle = {}) override;
+    // Lets the modal dialog that runs now do the work it does while it waits for the user,
+    // until it has none left.
+    void RunIdle() {
+        while (m_idle && m_idle()) {
+        }
+    }
     void PumpEvents() override {
         if (whileWaiting) whileWaiting();
     }
@@ -84,6 +90,7 @@ class FakeHost : public ui::IHost {
     std::deque<std::optional<std::string>> m_fileAnswers;
     std::map<int, std::deque<std::function<void(FakeWindow&)>>> m_scripts;
     FakeWindow* m_justShown = nullptr;
+    std::function<bool()> m_idle;
 };
 
 class FakeWindow : public ui::IDialogWindow {

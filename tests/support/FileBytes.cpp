@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/FileBytes.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,6 +27,8 @@ std::vector<std::string> ListDir(const std::string& path) {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(path, ec))
         names.push_back(e.path().filename().string());
+    // In one order whatever the file system's (a tmpfs lists the newest first).
+    std::sort(names.begin(), names.end());
     return names;
 }
 

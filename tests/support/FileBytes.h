@@ -9,8 +9,8 @@ namespace sxtest {
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
-// The names in a folder, whatever they are (links that lead nowhere too); none when it cannot
-// be read.
+// The names in a folder, whatever they are (links that lead nowhere too), sorted; none when it
+// cannot be read.
 std::vector<std::string> ListDir(const std::string& path);
 std::vector<std::string> Split(const std::string& text, char separator);
 // A mission file with a one-line briefing and a player record.

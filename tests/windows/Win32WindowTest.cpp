@@ -38,6 +38,7 @@ struct Pending {
     std::wstring caption;
     std::function<void(HWND)> act;
     const wchar_t* windowClass = nullptr;  // a popup menu's "#32768": no caption
+    std::function<bool(HWND)> ready;       // what the window must show first
 };
 std::vector<Pending> g_pending;
 
@@ -45,7 +46,7 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
     for (size_t i = 0; i < g_pending.size(); ++i) {
         HWND w = g_pending[i].windowClass ? ::FindWindowW(g_pending[i].windowClass, nullptr)
                                           : ::FindWindowW(nullptr, g_pending[i].caption.c_str());
-        if (w == nullptr || !::IsWindowVisible(w)) continue;
+        if (w == nullptr || !::IsWindowVisible(w) || (g_pending[i].ready && !g_pending[i].ready(w))) continue;
         Pending p = std::move(g_pending[i]);
         g_pending.erase(g_pending.begin() + static_cast<std::ptrdiff_t>(i));
         p.act(w);
@@ -74,10 +75,10 @@ void Press(std::initializer_list<WORD> keys) {
 }
 
 void WhenShown(const std::wstring& caption, std::function<void(HWND)> act,
-               const wchar_t* windowClass = nullptr) {
+               const wchar_t* windowClass = nullptr, std::function<bool(HWND)> ready = {}) {
     static const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &OnTimer);
     (void)timer;
-    g_pending.push_back({caption, std::move(act), windowClass});
+    g_pending.push_back({caption, std::move(act), windowClass, std::move(ready)});
 }
 
 class Win32Window : public ::testing::Test {
@@ -277,14 +278,21 @@ TEST_F(Win32Window, OneCallsignForTheWholeListFromItsMenu) {
             }
             WhenShown(L"Callsign for all missions", [&](HWND d) {
                 dialog = {::GetWindow(d, GW_OWNER) == main ? L"owned by the main window" : L"?",
-                          ItemText(d, IDC_BATCH_COUNT), ItemText(d, IDC_BATCH_OTHER),
-                          ItemText(d, IDC_BATCH_CALLSIGN)};
-                const std::string appName = host.AppName();
-                WhenShown(std::wstring(appName.begin(), appName.end()), [&summary](HWND box) {
-                    summary = ItemText(box, 0xFFFF);
-                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                });
-                ::SendMessageW(::GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+                          ItemText(d, IDC_BATCH_COUNT), ItemText(d, IDC_BATCH_CALLSIGN)};
+                // An edit counts afresh; OK once the count is there.
+                ::SetDlgItemTextW(d, IDC_BATCH_CALLSIGN, L"Bravo");
+                WhenShown(
+                    L"Callsign for all missions",
+                    [&](HWND counted) {
+                        dialog.push_back(ItemText(counted, IDC_BATCH_OTHER));
+                        const std::string appName = host.AppName();
+                        WhenShown(std::wstring(appName.begin(), appName.end()), [&summary](HWND box) {
+                            summary = ItemText(box, 0xFFFF);
+                            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                        });
+                        ::SendMessageW(::GetDlgItem(counted, IDOK), BM_CLICK, 0, 0);
+                    },
+                    nullptr, [](HWND w) { return ItemText(w, IDC_BATCH_OTHER).rfind(L"Counting", 0) != 0; });
             });
             (void)popup;
             Press({VK_DOWN, VK_RETURN});
@@ -294,18 +302,17 @@ TEST_F(Win32Window, OneCallsignForTheWholeListFromItsMenu) {
     OutOfTheWay();
     ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
     ASSERT_GE(menu.size(), 4u);
-    EXPECT_EQ(menu[0], L"Set callsign in all missions...");
-    EXPECT_EQ(menu[1], L"Open this folder");
+    EXPECT_EQ(menu[0], L"Set callsign in &all missions...");
+    EXPECT_EQ(menu[1], L"Open this &folder");
     EXPECT_EQ(menu[2], L"");
     EXPECT_EQ(menu.back(), L"Inf&o \u00fcber Sortilex...");
     EXPECT_EQ(dialog, (std::vector<std::wstring>{
                           L"owned by the main window", L"Callsign for the 2 missions of this list:",
-                          L"2 of them hold another callsign now. This cannot be undone.",
-                          L"Gr\u00fcn Fox"}));
-    EXPECT_EQ(summary, L"Callsign set in 2 missions.\n0 already had it.\n0 have no player record.");
-    EXPECT_EQ(ReadFile(game.missions() + "\\Alpha 1.mis"), Mission("First line.", "Gr\xfcn Fox"));
-    EXPECT_EQ(ReadFile(game.missions() + "\\b.mis"), Mission("Bee.", "Gr\xfcn Fox"));
-    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"Gr\u00fcn Fox");
+                          L"Gr\u00fcn Fox", L"1 of them holds another callsign now. This cannot be undone."}));
+    EXPECT_EQ(summary, L"Callsign set in 1 mission.\n1 already had it.\n0 have no player record.");
+    EXPECT_EQ(ReadFile(game.missions() + "\\Alpha 1.mis"), Mission("First line.", "Bravo"));
+    EXPECT_EQ(ReadFile(game.missions() + "\\b.mis"), Mission("Bee.", "Bravo"));
+    EXPECT_EQ(ItemText(main, IDC_CALLSIGN), L"Bravo");
     EXPECT_TRUE(::IsWindowEnabled(main));
 }
 
@@ -315,12 +322,15 @@ TEST_F(Win32Window, TheListsFolderFromItsMenu) {
     std::filesystem::copy_file(SORTILEX_WINDOWS_GAME, game.game() + "\\opener.exe");
     TempFolder logs;
     Env log("SORTILEX_VNT_LOG", logs / "opened.log");
-    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\ddeexec");
     const std::wstring command =
         L"\"" + std::filesystem::path(game.game() + "\\opener.exe").wstring() + L"\" \"%1\"";
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, L"Folder\\shell\\open\\command", nullptr, REG_SZ,
-                                command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    for (const wchar_t* verb : {L"open", L"explore"}) {
+        const std::wstring key = std::wstring(L"Folder\\shell\\") + verb;
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (key + L"\\ddeexec").c_str());
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, (key + L"\\command").c_str(), nullptr, REG_SZ,
+                                    command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
     std::wstring box;
     const std::string appName = host.AppName();
     WhenShown(std::wstring(appName.begin(), appName.end()), [&box](HWND w) {
@@ -340,7 +350,8 @@ TEST_F(Win32Window, TheListsFolderFromItsMenu) {
         opened = ReadFile(logs / "opened.log");
     }
     EXPECT_EQ(box, L"");
-    EXPECT_NE(opened.find("\t" + game.missions() + "\n"), std::string::npos) << opened;
+    // Explored as the folder it is, its path ending in a separator.
+    EXPECT_NE(opened.find("\"" + game.missions() + "\\\"\n"), std::string::npos) << opened;
 }
 
 TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {

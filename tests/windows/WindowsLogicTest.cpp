@@ -153,8 +153,9 @@ TEST(WindowsCallsign, ReadersAndTakenNamesHoldNothingUp) {
 
 TEST(WindowsCallsign, AMissionDeepInItsFolderIsChanged) {
     // The game 221 and 240 characters deep: the paths of a mission and of the temporary file
-    // beside it pass the 260 characters of the system's plain calls.
-    for (size_t length : {221u, 240u}) {
+    // beside it pass the 260 characters of the system's plain calls; 272 characters deep, its
+    // mission folder is too long to be made the current folder.
+    for (size_t length : {221u, 240u, 272u}) {
         SCOPED_TRACE(length);
         Installed game(true, 0, length);
         const std::string path = game.missions() + "\\Alpha 1.mis";
@@ -249,13 +250,62 @@ TEST(WindowsFiles, DevicesAndRelativeNamesAreNoFiles) {
         SCOPED_TRACE(device);
         os::InputFile in;
         EXPECT_FALSE(in.Open(device));
-        EXPECT_FALSE(os::MakeWritable(device));
+        EXPECT_TRUE(os::ReplaceFileSafely(device, [](os::InputFile&, os::OutputFile&) { return true; }, nullptr).refused);
     }
     // A name without a drive is no folder, whatever the current folder holds.
     std::filesystem::create_directories(folder / "none\\Data");
     EXPECT_FALSE(os::ChangeDir("none\\Data"));
     EXPECT_FALSE(os::PathExists("none\\Data"));
     EXPECT_TRUE(os::ChangeDir(folder.path() + "\\none\\Data"));
+}
+
+TEST(WindowsCallsign, ALinkNamedLikeAMissionIsNeverWrittenThrough) {
+    // A link of the host to a folder, named x.mis, which Wine shows as a reparse point (Wine
+    // makes no links of its own): listed, never changed, and what it leads to stays as it was.
+    const char* links = std::getenv("SORTILEX_LINK_FOLDER");
+    if (links == nullptr) GTEST_SKIP() << "run through run-under-wine.sh";
+    Window w;
+    const std::string inside = std::string(links) + "\\target\\inside.mis", before = ReadFile(inside);
+    w.dlg.m_strCustomDir = links;
+    w.dlg.m_nCategory = kCustomMissions;
+    w.dlg.RefreshMissionList();
+    ASSERT_EQ(w.wnd->Items(IDC_MISSION_LIST), Items{"x.mis"});
+    w.Change("Through");
+    EXPECT_TRUE(OneMessage(w.host, text::kCannotModify));
+    EXPECT_EQ(ListDir(std::string(links) + "\\target"), Items{"inside.mis"});
+    EXPECT_EQ(ReadFile(inside), before);
+    EXPECT_EQ(ListDir(links), (Items{"target", "x.mis"}));
+}
+
+TEST(WindowsFiles, OnlyTheProgramsOwnLeftoversGo) {
+    // The copy of a rewrite killed a while ago goes; one too young (a running rewrite may be
+    // about to put it in place), one of the old pattern, and a second name of a mission stay.
+    TempFolder folder;
+    const std::string leftover = "SXTempMission-0123456789abcdef0123456789abcdef.tmp";
+    const auto old = [](const std::string& path) {
+        const HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr);
+        FILETIME t;
+        ::GetSystemTimeAsFileTime(&t);
+        ULARGE_INTEGER v{{t.dwLowDateTime, t.dwHighDateTime}};
+        v.QuadPart -= 60ull * 10000000ull;
+        t = {v.LowPart, v.HighPart};
+        ::SetFileTime(h, nullptr, nullptr, &t);
+        ::CloseHandle(h);
+    };
+    WriteFile(folder / leftover, "killed");
+    old(folder / leftover);
+    WriteFile(folder / "SXTempMission-ffffffffffffffffffffffffffffffff.tmp", "young");
+    WriteFile(folder / "SXTempMission-0123abcd.tmp", "old pattern");
+    old(folder / "SXTempMission-0123abcd.tmp");
+    WriteFile(folder / "a.mis", Mission("A.", "Old"));
+    ::CreateHardLinkA((folder / "SXTempMission-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.tmp").c_str(),
+                      (folder / "a.mis").c_str(), nullptr);
+    old(folder / "a.mis");
+    os::RemoveLeftoverCopies(folder.path());
+    EXPECT_EQ(ListDir(folder.path()), (Items{"SXTempMission-0123abcd.tmp",
+                                             "SXTempMission-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.tmp",
+                                             "SXTempMission-ffffffffffffffffffffffffffffffff.tmp", "a.mis"}));
 }
 
 TEST(WindowsProcess, TheLibrarySearchLeavesOutTheCurrentFolder) {

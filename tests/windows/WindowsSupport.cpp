@@ -30,8 +30,10 @@ TempFolder::~TempFolder() {
     char cwd[MAX_PATH];
     ::GetCurrentDirectoryA(MAX_PATH, cwd);
     if (std::string(cwd).rfind(m_path, 0) == 0) ::SetCurrentDirectoryA("C:\\");
-    for (const auto& e : std::filesystem::recursive_directory_iterator(m_path, ec))
-        ::SetFileAttributesA(e.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Stepped with an error code: a folder too deep for the plain calls ends the walk, not the
+    // program.
+    for (std::filesystem::recursive_directory_iterator it(m_path, ec), end; !ec && it != end; it.increment(ec))
+        ::SetFileAttributesA(it->path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove_all(m_path, ec);
 }
 
@@ -99,6 +101,7 @@ std::vector<std::string> ListLongDir(const std::string& path) {
         if (n != L"." && n != L"..") names.emplace_back(n.begin(), n.end());
     } while (::FindNextFileW(h, &data));
     ::FindClose(h);
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -21,6 +21,11 @@ demo="$(cd "$(dirname "$0")/../../scripts/demo" && pwd)"
 mkdir -p "$WINEPREFIX/drive_c/Games/Vantorra/Data/Missions"
 cp "$demo"/Missions/*.mis "$WINEPREFIX/drive_c/Games/Vantorra/Data/Missions/"
 export SORTILEX_DEMO_GAME='C:\Games\Vantorra'
+# A link of the host named like a mission, to a folder: Wine shows it as a reparse point.
+mkdir -p "$WINEPREFIX/drive_c/links/target"
+printf '\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  Old\r\n' > "$WINEPREFIX/drive_c/links/target/inside.mis"
+ln -s target "$WINEPREFIX/drive_c/links/x.mis"
+export SORTILEX_LINK_FOLDER='C:\links'
 wineserver -w
 
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
