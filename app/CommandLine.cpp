@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the Linux build, read before any window: the prefix to use, and what the
 // program can tell without a display.
+#include <algorithm>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <thread>
 #include <utility>
@@ -128,29 +128,42 @@ int SetCallsign(int argc, char** argv, int first) {
     }
     std::error_code err;
     const std::string start = std::filesystem::current_path(err).string();
-    // Missions in one folder are changed together; a name is said as the user gave it.
-    std::vector<std::pair<std::string, std::vector<std::string>>> folders;
-    std::map<std::pair<std::string, std::string>, std::string> given;
-    std::set<sx::os::FileIdentity> seen;
+    // Missions in one folder are changed together; a name is said as the user gave it (its
+    // argument's index is kept beside it). Each file once: by what it is, or, where nothing is
+    // there, by its spelling.
+    struct Folder {
+        std::string path;
+        std::vector<std::string> names;
+        std::vector<int> args;
+    };
+    // The same file by another spelling (./a.mis, a hard link) is changed once, as first named.
+    std::vector<bool> again(static_cast<size_t>(argc), false);
+    {
+        std::vector<std::pair<sx::os::FileIdentity, int>> ids;
+        for (int i = files; i < argc; ++i)
+            if (const std::optional<sx::os::FileIdentity> id = sx::os::IdentityOf(argv[i])) ids.push_back({*id, i});
+        std::sort(ids.begin(), ids.end());
+        for (size_t k = 1; k < ids.size(); ++k)
+            if (ids[k].first == ids[k - 1].first) again[static_cast<size_t>(ids[k].second)] = true;
+    }
+    std::set<std::string> missing;  // names that lead nowhere, by their spelling
+    std::vector<Folder> folders;
     sx::BatchSummary all;
     for (int i = files; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (const std::optional<sx::os::FileIdentity> id = sx::os::IdentityOf(arg)) {
-            // The same file by another spelling (./a.mis, a hard link) is changed once.
-            if (!seen.insert(*id).second) continue;
-            if (std::filesystem::is_directory(std::filesystem::symlink_status(arg, err))) {
-                all.failed.push_back({Field(arg), "it is not a file"});
-                continue;
-            }
+        if (again[static_cast<size_t>(i)]) continue;
+        if (!sx::os::IdentityOf(arg)) {
+            if (!missing.insert(arg).second) continue;
+        } else if (std::filesystem::is_directory(std::filesystem::symlink_status(arg, err))) {
+            all.failed.push_back({Field(arg), "it is not a file"});
+            continue;
         }
         const size_t slash = arg.rfind('/');
         std::string folder = slash == std::string::npos ? "." : arg.substr(0, slash + 1);
         if (folder[0] != '/') folder = start + "/" + folder;
-        const std::string name = slash == std::string::npos ? arg : arg.substr(slash + 1);
-        if (given.count({folder, name}) != 0) continue;
-        if (folders.empty() || folders.back().first != folder) folders.push_back({folder, {}});
-        folders.back().second.push_back(name);
-        given[{folder, name}] = arg;
+        if (folders.empty() || folders.back().path != folder) folders.push_back({folder, {}, {}});
+        folders.back().names.push_back(slash == std::string::npos ? arg : arg.substr(slash + 1));
+        folders.back().args.push_back(i);
     }
     // Once for the whole run, however many folders the missions lie in.
     bool waited = false;
@@ -163,18 +176,18 @@ int SetCallsign(int argc, char** argv, int first) {
         }
         return true;
     };
-    for (const auto& [folder, names] : folders) {
+    for (const Folder& f : folders) {
         sx::BatchSummary part;
-        if (!sx::os::ChangeDir(folder)) {
-            for (const std::string& name : names) part.failed.push_back({name, "its folder cannot be opened"});
+        if (!sx::os::ChangeDir(f.path)) {
+            for (size_t k = 0; k < f.names.size(); ++k) part.failed.push_back({f.names[k], "its folder cannot be opened", k});
         } else {
-            part = sx::SetCallsignInAll(names, *callsign, waitForLock);
+            part = sx::SetCallsignInAll(f.names, *callsign, waitForLock);
         }
         all.set += part.set;
         all.already += part.already;
         all.noRecord += part.noRecord;
-        for (sx::BatchFailure& f : part.failed)
-            all.failed.push_back({Field(given[{folder, f.name}]), f.reason});
+        for (const sx::BatchFailure& failure : part.failed)
+            all.failed.push_back({Field(argv[f.args[failure.index]]), failure.reason});
     }
     std::printf("%s\n", sx::BatchSummaryText(all).c_str());
     return all.failed.empty() ? 0 : 1;

@@ -219,6 +219,19 @@ char32_t FoldCodePoint(char32_t c) {
 
 }  // namespace
 
+std::string FoldedKeyUtf8(std::string_view utf8) {
+    std::string key;
+    key.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t cp = NextCodePoint(utf8, i);
+        if (cp >= 0x110000)
+            key += static_cast<char>(cp - 0x110000);  // a byte that is no UTF-8 stands for itself
+        else
+            AppendUtf8(key, FoldCodePoint(cp));
+    }
+    return key;
+}
+
 bool EqualsNoCaseUtf8(std::string_view a, std::string_view b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size())

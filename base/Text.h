@@ -53,6 +53,9 @@ void AppendUtf8(std::string& out, char32_t cp);
 // compares them: letters of the Latin, Greek and Cyrillic alphabets fold to lower case.
 // Bytes that are not UTF-8 compare as themselves.
 bool EqualsNoCaseUtf8(std::string_view a, std::string_view b);
+// The name with every letter folded as EqualsNoCaseUtf8 folds it: keys that compare byte for
+// byte as the names compare without regard to case.
+std::string FoldedKeyUtf8(std::string_view utf8);
 
 // "1 mission", "3 missions": a count with its noun in the number it takes.
 std::string Counted(long long count, std::string_view one, std::string_view many);

@@ -12,6 +12,10 @@
 //   Bench --registry-memory PREFIX
 //                        looks the game's key up in PREFIX/system.reg, then prints the peak
 //                        resident memory
+//   Bench --batch-dialog DIR
+//                        lists the missions of DIR in the main window, picks "Set callsign in
+//                        all missions..." from the list's menu, and prints the milliseconds until
+//                        its dialog shows
 // With --files, DIR/prefix-bigreg holds a 64 MiB system.reg for the registry benchmark.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -173,10 +177,26 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", PeakKiB());
         return 0;
     }
+    if (argc == 3 && std::strcmp(argv[1], "--batch-dialog") == 0) {
+        sx::FakeHost host;
+        CLauncherDlg dlg;
+        host.Open(dlg);
+        dlg.m_strCustomDir = argv[2];
+        dlg.m_nCategory = sx::kCustomMissions;
+        dlg.RefreshMissionList();
+        std::chrono::steady_clock::time_point shown{};
+        host.ScriptDialog(sx::IDD_BATCH_CALLSIGN, [&shown](sx::FakeWindow&) { shown = std::chrono::steady_clock::now(); });
+        host.AnswerControlMenu(sx::IDM_SET_CALLSIGN_ALL);
+        auto& wnd = static_cast<sx::FakeWindow&>(*dlg.GetWindow());
+        const auto start = std::chrono::steady_clock::now();
+        wnd.OpenControlMenu(sx::IDC_MISSION_LIST);
+        std::printf("%.1f\n", std::chrono::duration<double, std::milli>(shown - start).count());
+        return shown == std::chrono::steady_clock::time_point{} ? 1 : 0;
+    }
     if (argc < 3 || std::strcmp(argv[1], "--files") != 0) {
         std::fprintf(stderr,
                      "usage: Bench --files DIR [benchmark options] | Bench --memory FILE | "
-                     "Bench --select FILE | Bench --registry-memory PREFIX\n");
+                     "Bench --select FILE | Bench --registry-memory PREFIX | Bench --batch-dialog DIR\n");
         return 2;
     }
     g_dir = argv[2];

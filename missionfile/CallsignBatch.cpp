@@ -67,24 +67,73 @@ std::string Reason(std::error_code err, bool inUse, bool reading) {
 
 enum class Found { Rewrite, Already, NoRecord, Unreadable };
 
-// What the rewrite of the opened mission would do, from a copy compared with the mission as it
-// is, both read from the file in, as they come.
-Found Look(os::InputFile& in, const std::string& callsign, std::error_code& why) {
-    os::InputFile original;
-    if (!original.OpenSame(in)) {
-        why = original.OpenError();
-        return Found::Unreadable;
+// A mission of at most this size is read once into memory: its look and its copy come from
+// there, and the copy is made once.
+constexpr size_t kInMemory = 1 << 20;
+
+// What the rewrite of a mission would do; for a small mission, its bytes and the copy the
+// rewrite writes. The buffers are kept from one mission to the next.
+struct Look {
+    Found found = Found::Unreadable;
+    std::error_code why;
+    bool inMemory = false;
+    std::string bytes, copy;
+
+    // Looks at the opened mission in.
+    void At(os::InputFile& in, const std::string& callsign) {
+        inMemory = false;
+        why = {};
+        // Small: read whole, the copy made in memory and compared there.
+        bytes.clear();
+        char buffer[1 << 16];
+        for (;;) {
+            const std::ptrdiff_t n = in.Read(buffer, sizeof buffer);
+            if (n < 0) {
+                why = std::make_error_code(std::errc::io_error);
+                found = Found::Unreadable;
+                return;
+            }
+            if (n == 0) {
+                inMemory = true;
+                break;
+            }
+            bytes.append(buffer, static_cast<size_t>(n));
+            if (bytes.size() > kInMemory) break;
+        }
+        int records = 0;
+        if (inMemory) {
+            MemorySource source(bytes);
+            StringSink sink;
+            sink.text.swap(copy);
+            sink.text.clear();
+            const bool copied = CopyWithCallsign(source, sink, callsign, &records);
+            copy.swap(sink.text);
+            found = !copied ? Found::Unreadable : records == 0 ? Found::NoRecord
+                          : copy == bytes                     ? Found::Already
+                                                              : Found::Rewrite;
+            return;
+        }
+        // Large: a copy compared with the mission as they come, neither in memory but a piece.
+        os::InputFile from, original;
+        if (!from.OpenSame(in) || !original.OpenSame(in)) {
+            why = from.IsOpen() ? original.OpenError() : from.OpenError();
+            found = Found::Unreadable;
+            return;
+        }
+        FileSource source(from);
+        ComparingSink compare(original);
+        if (!CopyWithCallsign(source, compare, callsign, &records)) {
+            why = std::make_error_code(std::errc::io_error);
+            found = Found::Unreadable;
+            return;
+        }
+        found = records == 0 ? Found::NoRecord : compare.Same() ? Found::Already : Found::Rewrite;
     }
-    FileSource source(in);
-    ComparingSink compare(original);
-    int records = 0;
-    if (!CopyWithCallsign(source, compare, callsign, &records)) {
-        why = std::make_error_code(std::errc::io_error);
-        return Found::Unreadable;
+    // Writes the copy of the mission in, as the look found it.
+    bool Write(os::InputFile& in, const std::string& callsign, os::OutputFile& out) const {
+        return inMemory ? out.Write(copy) : WriteCallsignCopy(in, callsign, out);
     }
-    if (records == 0) return Found::NoRecord;
-    return compare.Same() ? Found::Already : Found::Rewrite;
-}
+};
 
 }  // namespace
 
@@ -117,16 +166,17 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         waited = true;
         return waitForLock(tryLock);
     };
-    const os::CopyWriter writeCopy = [&callsign](os::InputFile& in, os::OutputFile& out) {
-        return WriteCallsignCopy(in, callsign, out);
+    Look look;
+    const os::CopyWriter writeCopy = [&](os::InputFile& in, os::OutputFile& out) {
+        return look.Write(in, callsign, out);
     };
     os::ReplacementGroup group;
     std::vector<size_t> added;  // the missions of the group, by their index
     // Failures as they come, with their place in the list: a copy fails at the group's commit,
     // after missions that come later in the list failed.
-    std::vector<std::pair<size_t, BatchFailure>> failed;
+    std::vector<BatchFailure> failed;
     const auto fail = [&](size_t index, std::error_code err, bool inUse, bool reading = false) {
-        failed.push_back({index, {names[index], Reason(err, inUse, reading)}});
+        failed.push_back({names[index], Reason(err, inUse, reading), index});
     };
     const auto commit = [&] {
         if (added.empty()) return;
@@ -150,12 +200,12 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
             break;
         }
         ++summary.done;
-        Found found = Found::Unreadable;
-        std::error_code why;
+        look.found = Found::Unreadable;
         const os::ReplaceResult result = group.Add(name, writeCopy, once, [&](os::InputFile& file) {
-            found = Look(file, callsign, why);
-            return found == Found::Rewrite;
+            look.At(file, callsign);
+            return look.found == Found::Rewrite;
         });
+        const Found found = look.found;
         if (result.ok) {
             added.push_back(index);
             if (group.Full()) commit();
@@ -166,13 +216,13 @@ BatchSummary SetCallsignInAll(const std::vector<std::string>& names, const std::
         } else if (found == Found::Already) {
             ++summary.already;
         } else {
-            fail(index, why, false, true);
+            fail(index, look.why, false, true);
         }
     }
     commit();
     std::stable_sort(failed.begin(), failed.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& f : failed) summary.failed.push_back(std::move(f.second));
+                     [](const BatchFailure& a, const BatchFailure& b) { return a.index < b.index; });
+    summary.failed = std::move(failed);
     return summary;
 }
 
@@ -184,10 +234,13 @@ void OtherCallsignCount::Restart(const std::string& callsign) {
 
 bool OtherCallsignCount::Step(int64_t budgetMs) {
     const int64_t until = os::MonotonicMilliseconds() + budgetMs;
+    Look look;
     while (m_next < m_names.size()) {
         os::InputFile in;
-        std::error_code why;
-        if (in.Open(m_names[m_next])) m_other += Look(in, m_callsign, why) == Found::Rewrite;
+        if (in.Open(m_names[m_next])) {
+            look.At(in, m_callsign);
+            m_other += look.found == Found::Rewrite;
+        }
         ++m_next;
         if (os::MonotonicMilliseconds() >= until) break;
     }

@@ -18,6 +18,7 @@ inline constexpr size_t kSummaryNamed = 20;
 struct BatchFailure {
     std::string name;
     std::string reason;
+    size_t index = 0;  // of the mission in the list
 };
 
 struct BatchSummary {

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libgl-dev libyaml-cpp-dev nlohmann-json3-dev
   libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick openbox dpkg-dev file
-  lintian desktop-file-utils appstream
+  lintian desktop-file-utils appstream time
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then

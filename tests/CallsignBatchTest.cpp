@@ -83,6 +83,7 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
     const auto nothing = [](const std::string&) {};
     TempFolder outside;
     WriteFile(outside / "precious.mis", Mission("Precious.", "Old"));
+    MissionFolder folder;
     const struct {
         const char* name;
         std::function<void(const std::string&)> make;
@@ -116,9 +117,18 @@ TEST(CallsignBatch, EveryKindOfMissionAndAFailureAmidThem) {
 #endif
         // The system says the mission is a link (a reparse point on Windows) as it is opened.
         {"m.mis", write(Mission("M.", "Old")), Failed, "it is a link"},
+        // A second name of a.mis: both names get their copy, no lock waited for.
+        {"n.mis",
+         [&folder](const std::string& p) {
+#ifdef _WIN32
+             ::CreateHardLinkA(p.c_str(), (folder / "a.mis").c_str(), nullptr);
+#else
+             ::link((folder / "a.mis").c_str(), p.c_str());
+#endif
+         },
+         Set},
         {"z.mis", write(Mission("Z.", "Old")), Set},
     };
-    MissionFolder folder;
     std::vector<std::string> names, before;
     for (const auto& row : rows) {
         row.make(folder / row.name);

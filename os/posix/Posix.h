@@ -2,6 +2,8 @@
 // Helpers shared by the POSIX backend's files.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 #include <system_error>
@@ -13,6 +15,7 @@ namespace sx::os {
 struct InputFile::Impl {
     int fd = -1;
     std::string path;
+    uint64_t size = 0;    // what may be read of it in all
     uint64_t offset = 0;  // where the next read starts
     // What may still be read: the size the file had when it was opened. A file of the proc and
     // sys kinds tells a size of 0 and is read up to a bound.
@@ -33,8 +36,14 @@ std::string Basename(const std::string& path);
 std::string RealPath(const std::string& path);
 // A relative path joined to the current folder.
 std::string Absolute(const std::string& path);
-// Makes file read the regular file fd has open (taking fd over, closing it on failure); path is
-// the name the fault seam is asked with.
-bool AdoptInput(InputFile& file, int fd, const std::string& path);
+// Makes file read the regular file fd has open (taking fd over, closing it on failure, unless
+// not owned: then the caller keeps it and takes it back with ReleaseInput); path is the name
+// the fault seam is asked with; st, when given, what fstat says of fd already.
+bool AdoptInput(InputFile& file, int fd, const std::string& path, const struct stat* st = nullptr,
+                bool owned = true);
+// Gives a descriptor lent to file back, unclosed.
+void ReleaseInput(InputFile& file);
+// Makes file read its file from the start again.
+bool RewindInput(InputFile& file);
 
 }  // namespace sx::os::posix

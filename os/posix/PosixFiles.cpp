@@ -54,21 +54,32 @@ constexpr uint64_t kPseudoFileLimit = 1 << 20;
 
 namespace posix {
 
-bool AdoptInput(InputFile& file, int fd, const std::string& path) {
+bool AdoptInput(InputFile& file, int fd, const std::string& path, const struct stat* known, bool owned) {
     file.Close();
     InputFile::Impl& impl = file.Native();
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    if (known != nullptr) st = *known;
+    if (fd < 0 || (known == nullptr && ::fstat(fd, &st) != 0) || !S_ISREG(st.st_mode)) {
+        if (fd >= 0 && owned) ::close(fd);
         impl.openError = std::error_code(fd < 0 ? errno : EINVAL, std::generic_category());
         return false;
     }
     impl.fd = fd;
     impl.path = path;
-    impl.offset = 0;
-    impl.left = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : kPseudoFileLimit;
+    impl.size = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : kPseudoFileLimit;
     impl.openError = {};
-    return true;
+    return RewindInput(file);
+}
+
+void ReleaseInput(InputFile& file) {
+    file.Native().fd = -1;
+}
+
+bool RewindInput(InputFile& file) {
+    InputFile::Impl& impl = file.Native();
+    impl.offset = 0;
+    impl.left = impl.size;
+    return impl.fd >= 0;
 }
 
 }  // namespace posix

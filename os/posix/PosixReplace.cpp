@@ -91,8 +91,10 @@ size_t GroupCapacity() {
 // Gives the copy what the file was: owner and group where this user may set them, the
 // permission bits (mode), and the extended attributes (ACLs among them) where the file system
 // keeps them. The ACL comes after the bits, as it sets some of them itself.
-bool CopyAttributes(int from, int to, const struct stat& st, mode_t mode, const std::string& tempPath) {
-    if (::fchown(to, st.st_uid, st.st_gid) != 0 &&
+bool CopyAttributes(int from, int to, const struct stat& st, const struct stat& copy, mode_t mode,
+                    const std::string& tempPath) {
+    if ((copy.st_uid != st.st_uid || copy.st_gid != st.st_gid) &&
+        ::fchown(to, st.st_uid, st.st_gid) != 0 &&
         ::fchown(to, static_cast<uid_t>(-1), st.st_gid) != 0) {
         // An ordinary user cannot give a file away; the copy stays this user's.
     }
@@ -114,12 +116,12 @@ bool CopyAttributes(int from, int to, const struct stat& st, mode_t mode, const 
 }
 
 // Output to the temporary file's descriptor.
+// The descriptor stays the caller's: it holds the copy's lock until the copy is in place, and
+// closing it then can no longer fail the rewrite (the data reached the disk before).
 class FdOutputFile : public backend::BufferedOutputFile {
   public:
     FdOutputFile(int fd, const std::string& path) : BufferedOutputFile(path), m_fd(fd) {}
-    ~FdOutputFile() override {
-        if (m_fd >= 0) ::close(m_fd);
-    }
+    ~FdOutputFile() override = default;
     FdOutputFile(const FdOutputFile&) = delete;
     FdOutputFile& operator=(const FdOutputFile&) = delete;
 
@@ -141,9 +143,8 @@ class FdOutputFile : public backend::BufferedOutputFile {
         return ::fsync(m_fd) == 0 ? std::error_code() : LastError();
     }
     std::error_code CloseHandle() override {
-        const int fd = m_fd;
         m_fd = -1;
-        return ::close(fd) == 0 ? std::error_code() : LastError();
+        return {};
     }
     int m_fd;
 };
@@ -155,13 +156,13 @@ struct Folder {
     bool renamed = false;  // a copy took a file's place here: the folder is flushed
 };
 
-// One file's replacement on its way: the file open and locked, its copy written, closed and held
-// under a lock of its own (so that a clean-up of leftovers passes it over), not yet in the
-// file's place.
+// One file's replacement on its way: the file open and locked, its copy written and held under
+// a lock of its own (so that a clean-up of leftovers passes it over), not yet in the file's
+// place.
 struct Pending {
     size_t folder = 0;
     int fd = -1;      // the file
-    int holdFd = -1;  // its copy
+    int copyFd = -1;  // its copy
     struct stat st {};
     dev_t tempDev = 0;
     ino_t tempIno = 0;
@@ -228,15 +229,11 @@ std::optional<mode_t> ReplaceableMode(int dirFd, int fd, const std::string& base
                                       const std::string& path, const struct stat& st,
                                       std::error_code& why) {
     const mode_t mode = st.st_mode & 07777;
-    struct statvfs vfs {};
-    if (::fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY)) {
-        why = Errno(EROFS);
-        return std::nullopt;
-    }
     errno = 0;
     if (posix::Allowed(FileOp::Access, path) && ::faccessat(dirFd, base.c_str(), W_OK, AT_EACCESS) == 0)
         return mode;
-    if (errno == EROFS) {
+    struct statvfs vfs {};
+    if (errno == EROFS || (::fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY))) {
         why = Errno(EROFS);
         return std::nullopt;
     }
@@ -306,16 +303,16 @@ struct ReplacementGroup::Impl {
     std::string TempPath(const Pending& p) const { return Join(folders[p.folder].name, p.tempName); }
     // Lets go of a file: its copy removed if the name still leads to it, its locks let go.
     void Drop(Pending& p) {
-        if (p.holdFd >= 0) {
+        if (p.copyFd >= 0) {
             struct stat now {};
             const int dirFd = folders[p.folder].fd;
             if (StatAt(dirFd, p.tempName, now) && now.st_dev == p.tempDev &&
                 now.st_ino == p.tempIno && posix::Allowed(FileOp::Unlink, TempPath(p)))
                 ::unlinkat(dirFd, p.tempName.c_str(), 0);
-            ::close(p.holdFd);
+            ::close(p.copyFd);
         }
         if (p.fd >= 0) ::close(p.fd);
-        p.fd = p.holdFd = -1;
+        p.fd = p.copyFd = -1;
     }
     ReplaceResult Fail(Pending& p, FileOp op, std::error_code err) {
         Drop(p);
@@ -351,22 +348,33 @@ ReplaceResult ReplacementGroup::Add(const std::string& name, const CopyWriter& w
 
     Target target(dirFd, p.base, name);
     if (!target.Open()) return ReplaceResult::Refusal(target.Why());
-    if (!target.TryLock() &&
+    // A second name of a file the group holds already (a hard link) shares its lock, which stays
+    // taken until every copy is in place.
+    const bool held = std::any_of(g.pending.begin(), g.pending.end(), [&target](const Pending& other) {
+        return SameFile(other.st, target.Stat());
+    });
+    if (!held && !target.TryLock() &&
         !(waitForLock && waitForLock([&target] { return target.TryLock(); })))
         return ReplaceResult::Failure(FileOp::Open, Errno(EBUSY), true);
     if (target.Failed()) return ReplaceResult::Refusal(target.Why());
     p.st = target.Stat();
     p.fd = target.Release();
 
-    // The caller's look at the file as it is, under the lock.
-    if (needed) {
-        InputFile file;
-        if (!posix::AdoptInput(file, ::fcntl(p.fd, F_DUPFD_CLOEXEC, 0), name) || !needed(file)) {
-            ::close(p.fd);
-            ReplaceResult left;
-            left.unchanged = true;
-            return left;
-        }
+    // What the caller reads of the file, from its start each time, for its look and its copy.
+    InputFile file;
+    const struct Lent {
+        InputFile& file;
+        ~Lent() { posix::ReleaseInput(file); }
+    } lent{file};
+    const auto fromStart = [&] {
+        return file.IsOpen() ? posix::RewindInput(file) : posix::AdoptInput(file, p.fd, name, &p.st, false);
+    };
+    if (needed && (!fromStart() || !needed(file))) {
+        posix::ReleaseInput(file);
+        ::close(p.fd);
+        ReplaceResult left;
+        left.unchanged = true;
+        return left;
     }
     const std::optional<mode_t> mode = ReplaceableMode(dirFd, p.fd, p.base, name, p.st, why);
     if (!mode) {
@@ -375,9 +383,11 @@ ReplaceResult ReplacementGroup::Add(const std::string& name, const CopyWriter& w
     }
 
     // A temporary file of our own: created here, never one that was there (a file, a link or a
-    // FIFO of that name is passed over for the next name), and held under a lock of its own from
-    // the moment it is made; a clean-up of leftovers that took it first is noticed.
+    // FIFO of that name is passed over for the next name), and held under a lock of its own
+    // from the moment it is made until it has taken the file's place. A clean-up of leftovers
+    // that took it before the lock is noticed: another name then.
     int tempFd = -1;
+    struct stat made {};
     for (int attempt = 0; attempt < 100 && tempFd < 0; ++attempt) {
         p.tempName = backend::TempName();
         const std::string tempPath = g.TempPath(p);
@@ -386,32 +396,26 @@ ReplaceResult ReplacementGroup::Add(const std::string& name, const CopyWriter& w
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (tempFd < 0 && errno != EEXIST) return g.Fail(p, FileOp::Open, LastError());
         if (tempFd < 0) continue;
-        struct stat made {}, held {}, named {};
-        ::fstat(tempFd, &made);
-        p.holdFd = ::openat(dirFd, p.tempName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (p.holdFd >= 0 && ::flock(p.holdFd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstat(p.holdFd, &held) == 0 && SameFile(held, made) &&
-            StatAt(dirFd, p.tempName, named) && SameFile(named, made)) {
-            p.tempDev = made.st_dev;
-            p.tempIno = made.st_ino;
+        struct stat named {};
+        if (::flock(tempFd, LOCK_EX | LOCK_NB) == 0 && ::fstat(tempFd, &made) == 0 &&
+            StatAt(dirFd, p.tempName, named) && SameFile(named, made))
             break;
-        }
-        // Taken away before it was held: another name (the one taken is not ours to remove).
-        if (p.holdFd >= 0) ::close(p.holdFd);
-        p.holdFd = -1;
-        ::close(tempFd);
+        ::close(tempFd);  // the name taken is not ours to remove
         tempFd = -1;
     }
     if (tempFd < 0) return g.Fail(p, FileOp::Open, Errno(EEXIST));
+    p.copyFd = tempFd;
+    p.tempDev = made.st_dev;
+    p.tempIno = made.st_ino;
     FdOutputFile out(tempFd, g.TempPath(p));
-    InputFile file;
-    if (!posix::AdoptInput(file, ::fcntl(p.fd, F_DUPFD_CLOEXEC, 0), name) || !writeCopy(file, out)) {
+    if (!fromStart() || !writeCopy(file, out)) {
         const std::error_code err = out.Error();
         return g.Fail(p, err ? FileOp::Write : FileOp::Read, err);
     }
-    file.Close();
+    posix::ReleaseInput(file);
     if (!out.Flush()) return g.Fail(p, FileOp::Flush, out.Error());
-    if (!CopyAttributes(p.fd, out.Fd(), p.st, *mode, g.TempPath(p))) return g.Fail(p, FileOp::Chmod, LastError());
+    if (!CopyAttributes(p.fd, out.Fd(), p.st, made, *mode, g.TempPath(p)))
+        return g.Fail(p, FileOp::Chmod, LastError());
     if (!out.Close()) return g.Fail(p, FileOp::Close, out.Error());
     g.pending.push_back(std::move(p));
     ReplaceResult added;
@@ -433,7 +437,7 @@ std::vector<ReplaceResult> ReplacementGroup::Commit(const std::function<void(siz
     // group syncs the file systems its folders lie on, once each, and a file system that fails
     // its sync fails every copy on it.
     if (group.size() == 1) {
-        if (!posix::Allowed(FileOp::Sync, g.TempPath(group[0])) || ::fsync(group[0].holdFd) != 0)
+        if (!posix::Allowed(FileOp::Sync, g.TempPath(group[0])) || ::fsync(group[0].copyFd) != 0)
             fail(0, FileOp::Sync, LastError());
     } else {
         std::vector<std::pair<dev_t, std::error_code>> synced;
@@ -442,7 +446,7 @@ std::vector<ReplaceResult> ReplacementGroup::Commit(const std::function<void(siz
             auto it = std::find_if(synced.begin(), synced.end(), [&p](const auto& s) { return s.first == p.tempDev; });
             if (it == synced.end()) {
                 std::error_code err = backend::AskFaultHook(FileOp::Sync, g.TempPath(p));
-                if (!err && ::syncfs(p.holdFd) != 0) err = LastError();
+                if (!err && ::syncfs(p.copyFd) != 0) err = LastError();
                 synced.emplace_back(p.tempDev, err);
                 it = synced.end() - 1;
             }
@@ -472,12 +476,16 @@ std::vector<ReplaceResult> ReplacementGroup::Commit(const std::function<void(siz
             fail(i, FileOp::Rename, LastError());
             continue;
         }
-        ::close(p.holdFd);
-        ::close(p.fd);
-        p.holdFd = p.fd = -1;
         f.renamed = true;
         results[i].ok = true;
         if (placing && ++placed % 256 == 0) placing(placed);
+    }
+    // The locks go once every copy is in place (two names of one file share one).
+    for (size_t i = 0; i < group.size(); ++i) {
+        if (failed[i]) continue;
+        ::close(group[i].copyFd);
+        ::close(group[i].fd);
+        group[i].copyFd = group[i].fd = -1;
     }
     // Makes the renames durable, each folder once. The files are already in place, so a folder
     // that cannot be synced (some file systems refuse) is no failure of the rewrite.

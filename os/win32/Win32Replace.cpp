@@ -404,8 +404,14 @@ ReplaceResult ReplacementGroup::Add(const std::string& name, const CopyWriter& w
     // others read it, is waited for a while (the windows alive meanwhile), then reported in use.
     auto p = std::make_unique<Pending>();
     Target& target = p->target;
-    const auto take = [&target, &name] {
-        return (target.Open(name) && target.TryLock(name)) || (!target.Busy() && target.Why());
+    // A second name of a file the group holds already (a hard link) shares its lock, which stays
+    // taken until every copy is in place.
+    const auto held = [this, &target] {
+        return std::any_of(m_impl->pending.begin(), m_impl->pending.end(),
+                           [&target](const auto& other) { return other->target.Id() == target.Id(); });
+    };
+    const auto take = [&target, &name, &held] {
+        return (target.Open(name) && (held() || target.TryLock(name))) || (!target.Busy() && target.Why());
     };
     if (!take()) {
         if (!target.Busy()) return ReplaceResult::Refusal(target.Why());
