@@ -19,6 +19,7 @@
 #include "missionfile/MissionFile.h"
 #include "missionfile/MissionText.h"
 #include "os/Paths.h"
+#include "packs/PackInstall.h"
 #include "os/Process.h"
 #include "version/Version.h"
 
@@ -37,6 +38,7 @@ int Help() {
         "Usage: %s [--prefix DIR]\n"
         "       %s --list-installations\n"
         "       %s --set-callsign NAME [--] FILE...\n"
+        "       %s --install-missions [--category single|campaign|custom DIR] [--] FILE...\n"
         "Manages the missions of Vantorra, a Windows game run under Wine.\n\n"
         "  --prefix DIR           the Wine prefix the game is installed in\n"
         "  --list-installations   list the game's installations, the one used last first\n"
@@ -44,12 +46,17 @@ int Help() {
         "                         set the callsign of every player record of the missions\n"
         "                         to NAME, print what was done; exit 1 when a mission could\n"
         "                         not be changed\n"
+        "  --install-missions [--category single|campaign|custom DIR] [--] FILE...\n"
+        "                         install the missions of archives, .mis files and folders\n"
+        "                         into the game's folders (a pack without a Missions or\n"
+        "                         Campaigns folder into the category given, single missions\n"
+        "                         without one); files replaced go to the trash\n"
         "  --help                 show this text and end\n"
         "  --version              show the version and end\n\n"
         "Without --prefix, the prefix is $WINEPREFIX. Without that, %s looks for the\n"
         "prefixes that hold the game in these places, takes the one used last, and starts\n"
         "the game as the prefix's tool starts it:\n",
-        kProgram, kProgram, kProgram, kProgram);
+        kProgram, kProgram, kProgram, kProgram, kProgram);
     for (const std::string& place : sx::os::InstallationPlaces()) std::printf("  %s\n", place.c_str());
     std::printf("\n%s is free software under the GNU General Public License, version 3 or\n"
                 "later: you may share and change it under its terms.\n",
@@ -193,6 +200,61 @@ int SetCallsign(int argc, char** argv, int first) {
     return all.failed.empty() ? 0 : 1;
 }
 
+// Installs mission packs without a window and without asking: where the rules put them, the
+// summary on stdout.
+int InstallMissions(int argc, char** argv, int first) {
+    const auto usage = [](const std::string& why) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, Field(why).c_str(), kProgram);
+        return 2;
+    };
+    sx::packs::InstallFolders folders;
+    std::error_code err;
+    const std::string start = std::filesystem::current_path(err).string();
+    const auto absolute = [&start](const std::string& path) { return path.empty() || path[0] == '/' ? path : start + "/" + path; };
+    int i = first;
+    if (i < argc && std::string(argv[i]) == "--category") {
+        if (++i >= argc) return usage("--category needs single, campaign or custom DIR");
+        const std::string category = argv[i++];
+        if (category == "single") {
+            folders.shown = sx::packs::Target::Single;
+        } else if (category == "campaign") {
+            folders.shown = sx::packs::Target::Campaign;
+        } else if (category == "custom") {
+            if (i >= argc || !sx::os::IsFolder(absolute(argv[i])))
+                return usage("--category custom needs a folder that exists");
+            folders.shown = sx::packs::Target::Custom;
+            folders.custom = absolute(argv[i++]);
+        } else {
+            return usage(category + ": not a category (single, campaign or custom DIR)");
+        }
+    }
+    if (i < argc && std::string(argv[i]) == "--") ++i;
+    if (i >= argc) return usage("--install-missions needs at least one file");
+    std::vector<std::string> items;
+    for (; i < argc; ++i) items.push_back(absolute(argv[i]));
+    const sx::GameLocation game = sx::LookUpGame();
+    if (game.found) {
+        const std::string single = game.gameDir + sx::kSingleMissionsDir, campaign = game.gameDir + sx::kCampaignMissionsDir;
+        if (sx::os::IsFolder(single)) folders.single = single;
+        if (sx::os::IsFolder(campaign)) folders.campaign = campaign;
+    }
+    sx::packs::PackInstall install(folders);
+    sx::packs::InstallSummary summary;
+    if (install.Prepare(items, nullptr))
+        summary = install.Place(nullptr, nullptr);
+    else
+        summary.problems = install.Problems();
+    // Names from the archives as a terminal may show them.
+    for (auto& left : summary.leftOut) left.first = Field(left.first);
+    for (std::string& line : summary.problems) line = Field(line);
+    std::printf("%s\n", sx::packs::InstallSummaryText(summary).c_str());
+    const bool clean = summary.problems.empty() &&
+                       std::all_of(summary.leftOut.begin(), summary.leftOut.end(), [](const auto& l) {
+                           return l.second == sx::packs::LeftOut::NotPart;
+                       });
+    return clean ? 0 : 1;
+}
+
 }  // namespace
 
 std::optional<int> CLauncherApp::CommandLine(int argc, char** argv) {
@@ -202,6 +264,7 @@ std::optional<int> CLauncherApp::CommandLine(int argc, char** argv) {
         if (arg == "--version" || arg == "-V") return Version();
         if (arg == "--list-installations") return ListInstallations();
         if (arg == "--set-callsign") return SetCallsign(argc, argv, i + 1);
+        if (arg == "--install-missions") return InstallMissions(argc, argv, i + 1);
         if (arg == "--prefix") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "%s: --prefix needs a folder\nTry '%s --help'.\n", kProgram, kProgram);

@@ -73,24 +73,41 @@ std::optional<PathOwner> AskOwnerHook(const std::string& path) {
     return Owners() ? Owners()(path) : std::nullopt;
 }
 
-std::string TempName() {
-    if (TempNameSource()) return TempNameSource()();
+std::string RandomHex() {
     // 128 random bits: a name nobody else picks, and one no leftover of another program has.
     static std::mt19937_64 rng(std::random_device{}() ^ (uint64_t{std::random_device{}()} << 32));
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%016llx%016llx%s", kTempStart,
-                  static_cast<unsigned long long>(rng()), static_cast<unsigned long long>(rng()),
-                  kTempEnd);
-    return name;
+    char hex[40];
+    std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(rng()),
+                  static_cast<unsigned long long>(rng()));
+    return hex;
 }
 
-bool IsLeftoverName(std::string_view name) {
-    const std::string_view start = kTempStart, end = kTempEnd;
+std::string TempName() {
+    if (TempNameSource()) return TempNameSource()();
+    return kTempStart + RandomHex() + kTempEnd;
+}
+
+namespace {
+// start, then kTempDigits lowercase hex digits, then end.
+bool HasPattern(std::string_view name, std::string_view start, std::string_view end) {
     if (name.size() != start.size() + kTempDigits + end.size() || !name.starts_with(start) ||
         !name.ends_with(end))
         return false;
     return name.substr(start.size(), kTempDigits).find_first_not_of("0123456789abcdef") ==
            std::string_view::npos;
+}
+}  // namespace
+
+bool IsStagingName(std::string_view name) {
+    return HasPattern(name, kStagingStart, "");
+}
+
+bool IsReplacedName(std::string_view name) {
+    return HasPattern(name, kReplacedStart, kTempEnd);
+}
+
+bool IsLeftoverName(std::string_view name) {
+    return HasPattern(name, kTempStart, kTempEnd);
 }
 
 bool BufferedOutputFile::Fail(std::error_code err) {

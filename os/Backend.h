@@ -27,6 +27,15 @@ inline constexpr const char* kTempStart = "SXTempMission-";
 inline constexpr const char* kTempEnd = ".tmp";
 inline constexpr size_t kTempDigits = 32;
 std::string TempName();
+// 32 random lowercase hex digits.
+std::string RandomHex();
+// An install's staging folder ("SXStaging-<32 hex digits>"), and on Windows the name a replaced
+// file waits under for the recycle bin ("SXReplaced-<32 hex digits>.tmp"): names of the
+// program's own, which no mission list shows.
+inline constexpr const char* kStagingStart = "SXStaging-";
+inline constexpr const char* kReplacedStart = "SXReplaced-";
+bool IsStagingName(std::string_view name);
+bool IsReplacedName(std::string_view name);
 // True for a name TempName makes itself: a leftover of this program's, never a name a test, a
 // user or an older version of the program chose.
 bool IsLeftoverName(std::string_view name);

@@ -19,10 +19,10 @@ import sys
 
 ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
 
-PRODUCT = ["base", "os", "ui", "resources", "catalogue", "missionfile", "launch", "results", "app"]
-BACKENDS = ["os/posix", "os/wine", "os/win32"]
+PRODUCT = ["base", "os", "ui", "resources", "catalogue", "missionfile", "launch", "results", "packs", "app"]
+BACKENDS = ["os/posix", "os/wine", "os/win32", "os/archive"]
 HOSTS = ["hosts/qt", "hosts/win32"]
-LOGIC = ["catalogue", "missionfile", "launch", "results"]
+LOGIC = ["catalogue", "missionfile", "launch", "results", "packs"]
 OUTSIDE = ["tests", "bench", "fuzz", "tools"]  # not the product: they may reach everything
 FOLDERS = sorted(PRODUCT + BACKENDS + HOSTS + OUTSIDE, key=len, reverse=True)
 

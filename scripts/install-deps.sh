@@ -7,14 +7,15 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  qt6-base-dev libgl-dev libyaml-cpp-dev nlohmann-json3-dev
+  qt6-base-dev libgl-dev libyaml-cpp-dev nlohmann-json3-dev libarchive-dev
+  libarchive-tools 7zip unzip zip
   libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick openbox dpkg-dev file
   lintian desktop-file-utils appstream time
   fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" = "--wine" ]; then
-  packages+=(wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix)
+  packages+=(wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev)
 fi
 
 missing=()

@@ -27,6 +27,16 @@ struct InputFile::Impl {
 
 namespace sx::os::posix {
 
+std::error_code Errno(int e);
+std::error_code LastError();  // errno's
+bool SameFile(const struct stat& a, const struct stat& b);
+// What a name in a folder is now, not following a link.
+bool StatAt(int dirFd, const std::string& name, struct stat& st);
+// Opens a regular file of a folder for reading, never following a link and never opening
+// anything else (a device would have to be opened to be told from a file otherwise). Refuses
+// with ELOOP for a link, EISDIR for a folder and EINVAL for the other kinds.
+int OpenRegularAt(int dirFd, const std::string& name, struct stat& st, std::error_code& why);
+
 // Asks the fault seam; sets errno and returns false when the step is to fail.
 bool Allowed(FileOp op, const std::string& path);
 

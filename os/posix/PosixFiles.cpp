@@ -15,6 +15,47 @@ namespace sx::os {
 
 namespace posix {
 
+std::error_code Errno(int e) {
+    return std::error_code(e != 0 ? e : EIO, std::generic_category());
+}
+std::error_code LastError() {
+    return Errno(errno);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// What a name in a folder is now, not following a link.
+bool StatAt(int dirFd, const std::string& name, struct stat& st) {
+    return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Opens a regular file of a folder for reading, never following a link and never opening
+// anything else (a device would have to be opened to be told from a file otherwise). Refuses
+// with ELOOP for a link, EISDIR for a folder and EINVAL for the other kinds.
+int OpenRegularAt(int dirFd, const std::string& name, struct stat& st, std::error_code& why) {
+    if (!StatAt(dirFd, name, st)) {
+        why = LastError();
+        return -1;
+    }
+    if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode)) {
+        why = Errno(S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return -1;
+    }
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat opened {};
+    if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !SameFile(opened, st)) {
+        // Swapped between the look and the opening: what the name leads to now decides.
+        why = fd < 0 ? LastError() : Errno(EAGAIN);
+        if (fd >= 0) ::close(fd);
+        return -1;
+    }
+    st = opened;
+    return fd;
+}
+
+
 bool Allowed(FileOp op, const std::string& path) {
     const std::error_code err = backend::AskFaultHook(op, path);
     if (!err) return true;

@@ -30,45 +30,12 @@ namespace sx::os {
 
 namespace {
 
-std::error_code Errno(int e) {
-    return std::error_code(e != 0 ? e : EIO, std::generic_category());
-}
-std::error_code LastError() {
-    return Errno(errno);
-}
+using posix::Errno;
+using posix::LastError;
+using posix::OpenRegularAt;
+using posix::SameFile;
+using posix::StatAt;
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// What a name in a folder is now, not following a link.
-bool StatAt(int dirFd, const std::string& name, struct stat& st) {
-    return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// Opens a regular file of a folder for reading, never following a link and never opening
-// anything else (a device would have to be opened to be told from a file otherwise). Refuses
-// with ELOOP for a link, EISDIR for a folder and EINVAL for the other kinds.
-int OpenRegularAt(int dirFd, const std::string& name, struct stat& st, std::error_code& why) {
-    if (!StatAt(dirFd, name, st)) {
-        why = LastError();
-        return -1;
-    }
-    if (S_ISLNK(st.st_mode) || !S_ISREG(st.st_mode)) {
-        why = Errno(S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-        return -1;
-    }
-    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat opened {};
-    if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || !SameFile(opened, st)) {
-        // Swapped between the look and the opening: what the name leads to now decides.
-        why = fd < 0 ? LastError() : Errno(EAGAIN);
-        if (fd >= 0) ::close(fd);
-        return -1;
-    }
-    st = opened;
-    return fd;
-}
 
 // The most files a group holds: each keeps two descriptors (the file under its lock and its
 // copy), and a group stays under half of what the system lets the program hold open. The soft
@@ -246,6 +213,30 @@ std::optional<mode_t> ReplaceableMode(int dirFd, int fd, const std::string& base
     return mode | S_IWUSR;
 }
 
+// Removes the staging folder name of a killed install from dirFd: a real folder of this user's
+// that no running install holds (its lock can be taken), and of it only its regular files.
+void RemoveStagingAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (!StatAt(dirFd, name, st) || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return;
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat held {};
+    if (fd < 0) return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && SameFile(held, st)) {
+        const int listFd = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (DIR* d = listFd >= 0 ? ::fdopendir(listFd) : nullptr) {
+            std::vector<std::string> names;
+            while (dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+            ::closedir(d);
+            for (const std::string& n : names) {
+                struct stat f {};
+                if (StatAt(fd, n, f) && S_ISREG(f.st_mode)) ::unlinkat(fd, n.c_str(), 0);
+            }
+        }
+        ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);  // refused where anything else is left
+    }
+    ::close(fd);
+}
+
 // Removes, from the open folder dirFd, the copies of killed rewrites: names of the program's
 // own pattern that are regular files with one name, this user's, and that no running rewrite
 // holds (its lock can be taken). Nothing is followed, nothing else removed.
@@ -259,6 +250,10 @@ void RemoveLeftoversAt(int dirFd, const std::string& folder) {
     const uid_t me = ::geteuid();
     while (dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
+        if (backend::IsStagingName(name)) {
+            RemoveStagingAt(dirFd, name);
+            continue;
+        }
         if (!backend::IsLeftoverName(name)) continue;
         struct stat st {};
         if (!StatAt(dirFd, name, st) || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != me)

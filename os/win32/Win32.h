@@ -70,6 +70,10 @@ bool IsBusy(DWORD error);
 // The system's reason as the portable one the callers tell apart.
 std::error_code PortableError(DWORD error);
 
+// Sends a file (a full path, any form) to the recycle bin; false where it would be deleted for
+// good or cannot go (a path past MAX_PATH is not given to the shell).
+bool Recycle(const std::wstring& path);
+
 // Makes file read the regular disk file h has open (taking h over, closing it on failure); path
 // is the name the fault seam is asked with.
 bool AdoptInput(InputFile& file, HANDLE h, const std::string& path);

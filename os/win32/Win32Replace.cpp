@@ -344,6 +344,36 @@ bool OwnedByThisUser(HANDLE h) {
 // moment for its ReplaceFile), and open nowhere (opened here alone).
 void RemoveLeftoversIn(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
+    // What killed installs left: a file a replace put aside goes to the recycle bin, never away
+    // for good; a staging folder nobody holds goes with the files it holds.
+    const HANDLE other = ::FindFirstFileW((folder + L"SX*").c_str(), &data);
+    if (other != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = win32::Narrow(data.cFileName);
+            const std::wstring path = folder + data.cFileName;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+            if (backend::IsReplacedName(name) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                win32::Recycle(path);
+            } else if (backend::IsStagingName(name) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                // Opened for this program alone: a running install holds it open.
+                const HANDLE held = ::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, 0, nullptr, OPEN_EXISTING,
+                                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                if (held == INVALID_HANDLE_VALUE) continue;
+                WIN32_FIND_DATAW inside;
+                const HANDLE files = ::FindFirstFileW((path + L"\\*").c_str(), &inside);
+                if (files != INVALID_HANDLE_VALUE) {
+                    do {
+                        if (!(inside.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+                            ::DeleteFileW((path + L"\\" + inside.cFileName).c_str());
+                    } while (::FindNextFileW(files, &inside));
+                    ::FindClose(files);
+                }
+                ::CloseHandle(held);
+                ::RemoveDirectoryW(path.c_str());
+            }
+        } while (::FindNextFileW(other, &data));
+        ::FindClose(other);
+    }
     const HANDLE find = ::FindFirstFileW((folder + L"SXTempMission-*.tmp").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
     FILETIME now;
