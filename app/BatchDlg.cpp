@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/Text.h"
+#include "os/Process.h"
 #include "ui/DataExchange.h"
 
 using namespace sx;
@@ -67,17 +68,34 @@ void CCallsignBatchDlg::OnOK() {
     EndDialog(IdOk);
 }
 
-CProgressDlg::CProgressDlg() : CDialog(IDD_PROGRESS) {
+CProgressDlg::CProgressDlg(int templateId) : CDialog(templateId) {
     StayAnswering();
 }
 
-void CProgressDlg::ShowCopy(int number, int total, const std::string& name) {
-    if (IDialogWindow* wnd = GetWindow())
-        wnd->SetText(IDC_PROGRESS_TEXT, "Copy " + std::to_string(number) + " of " +
-                                            std::to_string(total) + ": " + name);
+
+void CProgressDlg::ShowText(const std::string& text) {
+    if (IDialogWindow* wnd = GetWindow()) wnd->SetText(IDC_PROGRESS_TEXT, text);
 }
 
-void CProgressDlg::ShowPlacing(int count) {
-    if (IDialogWindow* wnd = GetWindow())
-        wnd->SetText(IDC_PROGRESS_TEXT, "Putting " + Counted(count, "mission", "missions") + " in place");
+namespace {
+// The progress window shows once work has run this long, and changes at most this often.
+constexpr int64_t kProgressAfterMs = 500;
+constexpr int64_t kProgressEveryMs = 100;
+}  // namespace
+
+DelayedProgress::DelayedProgress(int templateId)
+    : m_templateId(templateId), m_start(os::MonotonicMilliseconds()) {}
+
+bool DelayedProgress::Tick(const std::function<std::string()>& text) {
+    const int64_t now = os::MonotonicMilliseconds();
+    if (!m_window && now - m_start >= kProgressAfterMs) {
+        m_window = std::make_unique<CProgressDlg>(m_templateId);
+        if (m_window->Create()) m_window->GetWindow()->SetEnabled(true);
+        m_shown = 0;
+    }
+    if (m_window && now - m_shown >= kProgressEveryMs) {
+        m_window->ShowText(text());
+        m_shown = now;
+    }
+    return !Cancelled();
 }

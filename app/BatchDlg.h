@@ -3,6 +3,9 @@
 // the progress window of the batch.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,9 +47,8 @@ class CCallsignBatchDlg : public sx::ui::CDialog {
 // copy. It answers while every other window waits.
 class CProgressDlg : public sx::ui::CDialog {
   public:
-    CProgressDlg();
-    void ShowCopy(int number, int total, const std::string& name);
-    void ShowPlacing(int count);
+    explicit CProgressDlg(int templateId = sx::IDD_PROGRESS);
+    void ShowText(const std::string& text);
     bool Cancelled() const { return m_bCancelled; }
 
   protected:
@@ -54,4 +56,19 @@ class CProgressDlg : public sx::ui::CDialog {
 
   private:
     bool m_bCancelled = false;
+};
+
+// The progress window of work on the user-interface thread: shown once the work has taken half
+// a second, its text set at most ten times a second.
+class DelayedProgress {
+  public:
+    explicit DelayedProgress(int templateId = sx::IDD_PROGRESS);
+    // Shows what text() says, when it is time; false once the user asked to stop.
+    bool Tick(const std::function<std::string()>& text);
+    bool Cancelled() const { return m_window && m_window->Cancelled(); }
+
+  private:
+    int m_templateId;
+    std::unique_ptr<CProgressDlg> m_window;
+    int64_t m_start, m_shown = 0;
 };

@@ -243,7 +243,7 @@ int InstallMissions(int argc, char** argv, int first) {
     if (install.Prepare(items, nullptr))
         summary = install.Place(nullptr, nullptr);
     else
-        summary.problems = install.Problems();
+        summary = install.Unplaced();
     // Names from the archives as a terminal may show them.
     for (auto& left : summary.leftOut) left.first = Field(left.first);
     for (std::string& line : summary.problems) line = Field(line);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/BatchDlg.h"
+#include "base/Text.h"
 #include "app/LauncherDlg.h"
 #include "missionfile/CallsignBatch.h"
 #include "missionfile/MissionText.h"
@@ -18,9 +19,6 @@ constexpr const char* kBatchBadCallsign =
     "A callsign must be one line of text made of characters\nthat mission files can hold.\nNo "
     "mission has been changed.";
 constexpr const char* kFolderNotOpened = "The folder could not be opened.";
-// The progress window shows once a batch has run this long, and changes at most this often.
-constexpr int64_t kProgressAfterMs = 500;
-constexpr int64_t kProgressEveryMs = 100;
 }  // namespace
 
 void CLauncherDlg::OnMissionListMenu() {
@@ -28,13 +26,21 @@ void CLauncherDlg::OnMissionListMenu() {
     if (wnd == nullptr) return;
     // The folder only where it is one: a link to a file would be handed to the file manager,
     // which may run it.
+    const bool folder = !m_strListFolder.empty() && os::IsFolder(m_strListFolder);
     const std::vector<MenuEntry> entries = {
+        {IDM_INSTALL_MISSIONS, "&Install missions...", false, folder},
         {IDM_SET_CALLSIGN_ALL, "Set callsign in &all missions...", false,
          m_listMissions.GetCount() > 0},
-        {IDM_OPEN_FOLDER, "Open this &folder", false,
-         !m_strListFolder.empty() && os::IsFolder(m_strListFolder)},
+        {IDM_OPEN_FOLDER, "Open this &folder", false, folder},
+        {IDM_MOVE_TO_TRASH, "Move to &trash", false, !SelectedMission().empty()},
     };
     switch (wnd->ShowControlMenu(IDC_MISSION_LIST, entries)) {
+        case IDM_INSTALL_MISSIONS:
+            OnInstallMissions();
+            break;
+        case IDM_MOVE_TO_TRASH:
+            OnMoveToTrash();
+            break;
         case IDM_SET_CALLSIGN_ALL:
             OnSetCallsignInAll();
             break;
@@ -69,28 +75,16 @@ void CLauncherDlg::OnSetCallsignInAll() {
     {
         // The windows paint meanwhile and take nothing but the progress window's Cancel.
         const BusyScope busy;
-        std::unique_ptr<CProgressDlg> progress;
-        const int64_t start = os::MonotonicMilliseconds();
-        int64_t shown = 0;
+        DelayedProgress progress;
         const int total = static_cast<int>(names.size());
         int at = 0;          // the mission whose copy is made next
         int placing = -1;    // the copies going in place, once they do
-        // Shows the progress window once the batch has taken a while, and what it does now.
         const auto tick = [&] {
-            const int64_t now = os::MonotonicMilliseconds();
-            if (!progress && now - start >= kProgressAfterMs) {
-                progress = std::make_unique<CProgressDlg>();
-                if (progress->Create()) progress->GetWindow()->SetEnabled(true);
-                shown = 0;
-            }
-            if (progress && now - shown >= kProgressEveryMs) {
-                if (placing >= 0)
-                    progress->ShowPlacing(placing);
-                else
-                    progress->ShowCopy(at + 1, total, names[static_cast<size_t>(at)]);
-                shown = now;
-            }
-            return !(progress && progress->Cancelled());
+            return progress.Tick([&] {
+                return placing >= 0 ? "Putting " + Counted(placing, "mission", "missions") + " in place"
+                                    : "Copy " + std::to_string(at + 1) + " of " + std::to_string(total) + ": " +
+                                          names[static_cast<size_t>(at)];
+            });
         };
         // A mission another program holds is waited for with the progress window up; Cancel
         // ends the wait too.

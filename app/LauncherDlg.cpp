@@ -48,6 +48,7 @@ std::span<const EventEntry> CLauncherDlg::GetEventTable() const {
         OnSelChange(IDC_MISSION_LIST, &CLauncherDlg::OnSelchangeMissionList),
         OnClicked(IDC_CHANGE_CALLSIGN, &CLauncherDlg::OnChangeCallsign),
         OnContextMenu(IDC_MISSION_LIST, &CLauncherDlg::OnMissionListMenu),
+        OnDeleteKey(IDC_MISSION_LIST, &CLauncherDlg::OnMoveToTrash),
     };
     return kTable;
 }

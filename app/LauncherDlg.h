@@ -4,7 +4,8 @@
 // Every user action arrives here as an event of the window. The handlers live in this folder,
 // split by concern: LauncherDlg.cpp (opening, window menu, selection), LauncherCatalogue.cpp
 // (game location, category folders, the mission list), LauncherMission.cpp (briefing and
-// callsign), LauncherLaunch.cpp (starting the game). The work itself is done by the window-free
+// callsign), LauncherLaunch.cpp (starting the game), LauncherBatch.cpp and LauncherInstall.cpp
+// (the list's menu: one callsign for the list, installing packs, a mission to the trash). The work itself is done by the window-free
 // logic in catalogue/, missionfile/, launch/ and results/.
 #pragma once
 
@@ -50,6 +51,12 @@ class CLauncherDlg : public sx::ui::CDialog {
     void OnChangeCallsign();
     void OnMissionListMenu();
     void OnSetCallsignInAll();
+    void OnInstallMissions();
+    void OnMoveToTrash();
+    // Installs mission packs (host paths of archives, .mis files, folders) after the user's OK.
+    void InstallItems(const std::vector<std::string>& paths);
+    bool AcceptsDroppedFiles() const override { return true; }
+    void OnDropFiles(const std::vector<std::string>& paths) override { InstallItems(paths); }
 
     // Operations.
     void LocateGame();

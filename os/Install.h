@@ -102,5 +102,7 @@ bool CanSpellName(const std::string& utf8);
 // lacks is a "?".
 std::string NameForPaths(const std::string& utf8);
 std::string NameForTexts(const std::string& utf8);
+// A name or path as the program's paths spell it, in UTF-8.
+std::string NameFromPaths(const std::string& spelled);
 
 }  // namespace sx::os

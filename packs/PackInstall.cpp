@@ -78,7 +78,7 @@ bool PackInstall::Prepare(const std::vector<std::string>& items, const InstallTi
     bool staged = false;
     for (const Target t : {m_folders.shown, Target::Single, Target::Custom, Target::Campaign})
         if (!staged && !FolderOf(t).empty() && os::IsFolder(FolderOf(t))) staged = m_staging->Create(FolderOf(t));
-    for (const std::string& item : items) m_items.push_back(LastPart(item));
+    for (const std::string& item : items) m_items.push_back(os::NameFromPaths(LastPart(item)));
     if (!staged) {
         for (const std::string& name : m_items) m_problems.push_back("Nothing in " + name + " can be installed.");
         return false;
@@ -288,6 +288,16 @@ std::vector<std::string> PackInstall::EntryLines() const {
         lines.push_back(e.name + ": " + (fate ? std::string(fate) : std::string("left out: ") + LeftOutText(e.why)));
     }
     return lines;
+}
+
+InstallSummary PackInstall::Unplaced() const {
+    InstallSummary summary;
+    summary.problems = m_problems;
+    for (const InstallEntry& e : m_entries) {
+        if (e.fate == Fate::Already) ++summary.already;
+        if (e.fate == Fate::LeftOut) summary.leftOut.push_back({e.name, e.why});
+    }
+    return summary;
 }
 
 InstallSummary PackInstall::Place(const os::LockWait& waitForLock, const InstallTick& tick) {

@@ -72,6 +72,9 @@ class PackInstall {
     std::vector<std::string> ConfirmationLines(const std::function<std::string(Target)>& folderName) const;
     // One line an entry: "<name>: new", "replaces", "already installed", "left out: <reason>".
     std::vector<std::string> EntryLines() const;
+    // What the summary says where nothing is put in place: what was there already and what is
+    // left out.
+    InstallSummary Unplaced() const;
     // Puts every new and replacing entry in place, each under its lock.
     InstallSummary Place(const os::LockWait& waitForLock, const InstallTick& tick);
 

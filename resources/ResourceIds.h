@@ -13,6 +13,8 @@ inline constexpr int IDB_BANNER = 132;
 inline constexpr int IDD_RESULTS_DIALOG = 133;
 inline constexpr int IDD_BATCH_CALLSIGN = 134;
 inline constexpr int IDD_PROGRESS = 135;
+inline constexpr int IDD_INSTALL = 136;
+inline constexpr int IDD_INSTALL_PROGRESS = 137;
 
 // Window-menu command of the about entry.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
@@ -22,6 +24,8 @@ inline constexpr unsigned IDM_INSTALLATION_FIRST = 0x0100;
 // The mission list's own menu.
 inline constexpr unsigned IDM_SET_CALLSIGN_ALL = 0x8000;
 inline constexpr unsigned IDM_OPEN_FOLDER = 0x8010;
+inline constexpr unsigned IDM_INSTALL_MISSIONS = 0x8020;
+inline constexpr unsigned IDM_MOVE_TO_TRASH = 0x8030;
 
 // Main window.
 inline constexpr int IDC_MISSION_LIST = 1000;
@@ -47,5 +51,9 @@ inline constexpr int IDC_BATCH_COUNT = 1020;
 inline constexpr int IDC_BATCH_CALLSIGN = 1021;
 inline constexpr int IDC_BATCH_OTHER = 1022;
 inline constexpr int IDC_PROGRESS_TEXT = 1023;
+
+// The confirmation of an install.
+inline constexpr int IDC_INSTALL_TEXT = 1030;
+inline constexpr int IDC_INSTALL_ENTRIES = 1031;
 
 }  // namespace sx

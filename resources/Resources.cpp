@@ -22,7 +22,7 @@ constexpr uint32_t kCategoryStyle = ButtonAutoRadio | ButtonPushLike | ButtonMul
 constexpr std::array kMainControls = {
     ControlTemplate{ui::NoControlId, K::Frame, "", 7, 7, 380, 48, StaticEtchedFrame},
     ControlTemplate{ui::NoControlId, K::Frame, "", 7, 62, 380, 231, StaticEtchedFrame},
-    ControlTemplate{IDC_MISSION_LIST, K::ListBox, "", 16, 78, 124, 177, kListStyle | ListSort},
+    ControlTemplate{IDC_MISSION_LIST, K::ListBox, "", 16, 78, 124, 177, kListStyle | ListSort | ListWantKeys},
     ControlTemplate{IDC_BRIEFING, K::Edit, "", 145, 78, 231, 152,
                     EditMultiLine | EditReadOnly | VScroll | EditAutoVScroll | Border | TabStop},
     ControlTemplate{ui::NoControlId, K::Label, "Mission Briefing", 146, 66, 50, 8, 0},
@@ -85,6 +85,16 @@ constexpr std::array kProgressControls = {
                     ButtonDefault | TabStop | Group},
 };
 
+constexpr std::array kInstallControls = {
+    ControlTemplate{IDC_INSTALL_TEXT, K::Edit, "", 7, 7, 346, 48,
+                    EditMultiLine | EditReadOnly | VScroll | EditAutoVScroll | Border | TabStop},
+    ControlTemplate{ui::NoControlId, K::Label, "What becomes of each file:", 7, 61, 120, 8, 0},
+    ControlTemplate{IDC_INSTALL_ENTRIES, K::ListBox, "", 7, 71, 346, 104,
+                    VScroll | Border | ListNoIntegralHeight | TabStop},
+    ControlTemplate{ui::IdOk, K::PushButton, "OK", 249, 181, 50, 14, ButtonDefault | TabStop | Group},
+    ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 303, 181, 50, 14, TabStop},
+};
+
 constexpr const char* kFont = "MS Sans Serif";
 
 const std::array kDialogs = {
@@ -99,6 +109,10 @@ const std::array kDialogs = {
     DialogTemplate{IDD_BATCH_CALLSIGN, "Callsign for all missions", 260, 79, kFont, 8,
                    kDialogStyle, 0, kBatchControls},
     DialogTemplate{IDD_PROGRESS, "Setting callsign", 260, 47, kFont, 8, kDialogStyle, 0,
+                   kProgressControls},
+    DialogTemplate{IDD_INSTALL, "Install missions", 360, 202, kFont, 8, kDialogStyle, 0,
+                   kInstallControls},
+    DialogTemplate{IDD_INSTALL_PROGRESS, "Install missions", 260, 47, kFont, 8, kDialogStyle, 0,
                    kProgressControls},
 };
 

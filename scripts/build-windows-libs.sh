@@ -18,23 +18,7 @@ prefix=$work/$arch
 mkdir -p "$work/src" "$prefix/include" "$prefix/lib"
 
 # ---- The sources, once ------------------------------------------------------------------------
-apt_dir=$work/apt
-if ! ls -d "$work"/src/libarchive-*/ >/dev/null 2>&1; then
-  mkdir -p "$apt_dir/parts" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-  : > "$apt_dir/empty.list"
-  # The system's Debian entries, for sources: deb822 files and one-line lists alike.
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] && grep -q 'debian' "$f" && sed 's/^Types: deb$/Types: deb-src/' "$f" > "$apt_dir/parts/$(basename "$f")"
-  done
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$f" ] && grep -E '^deb .*debian' "$f" | sed 's/^deb /deb-src /' >> "$apt_dir/parts/sortilex.list" || true
-  done
-  opts=(-o "Dir::Etc::SourceList=$apt_dir/empty.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-        -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o Debug::NoLocking=1
-        -o APT::Sandbox::User=root)
-  apt-get -q "${opts[@]}" update >/dev/null
-  (cd "$work/src" && apt-get -q "${opts[@]}" source libarchive xz-utils bzip2 >/dev/null)
-fi
+"$root/scripts/fetch-sources.sh"
 src_of() { ls -d "$work"/src/"$1"-*/ | head -n 1; }
 libarchive=$(src_of libarchive) xz=$(src_of xz-utils) bzip2=$(src_of bzip2)
 cc=$triple-gcc-posix

@@ -80,7 +80,8 @@ TEST(ListMenu, OneCallsignForTheWholeList) {
         l.host.AnswerControlMenu(IDM_SET_CALLSIGN_ALL);
         w.OpenControlMenu(IDC_MISSION_LIST);
 
-        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions...", "Open this &folder"}));
+        EXPECT_EQ(LastMenu(l.host), (Items{"&Install missions...", "Set callsign in &all missions...",
+                                           "Open this &folder", "Move to &trash"}));
         EXPECT_EQ(shown, (Items{"Callsign for the 4 missions of this list:", "Typed",
                                 "Counting the missions that hold another callsign..."}));
         EXPECT_EQ(counted, (Items{"3 of them hold" + undone, "Counting the missions that hold another callsign...",
@@ -231,7 +232,8 @@ TEST(ListMenu, TheFolderInTheFileManager) {
         EXPECT_EQ(opened(), l.prefix.missions() + "/\n");
         EXPECT_TRUE(NoMessage(l.host));
         // An empty list has nothing to set a callsign in.
-        EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions... (off)", "Open this &folder"}));
+        EXPECT_EQ(LastMenu(l.host), (Items{"&Install missions...", "Set callsign in &all missions... (off)",
+                                           "Open this &folder", "Move to &trash (off)"}));
     }
     {
         const Env path("PATH", l.prefix.missions());
@@ -243,7 +245,8 @@ TEST(ListMenu, TheFolderInTheFileManager) {
     // run: nothing to open.
     std::filesystem::remove_all(l.prefix.missions());
     w.OpenControlMenu(IDC_MISSION_LIST);
-    EXPECT_EQ(LastMenu(l.host), (Items{"Set callsign in &all missions... (off)", "Open this &folder (off)"}));
+    EXPECT_EQ(LastMenu(l.host), (Items{"&Install missions... (off)", "Set callsign in &all missions... (off)",
+                                       "Open this &folder (off)", "Move to &trash (off)"}));
     WriteFile(bin / "evil.desktop", "[Desktop Entry]\nExec=touch " + bin / "ran" + "\n");
     std::filesystem::create_symlink(bin / "evil.desktop", l.prefix.missions());
     std::filesystem::remove(log);
@@ -251,7 +254,7 @@ TEST(ListMenu, TheFolderInTheFileManager) {
         const Env path("PATH", bin.path() + ":/usr/bin:/bin");
         w.Click(IDC_SINGLE_MISSIONS);
         w.OpenControlMenu(IDC_MISSION_LIST);
-        EXPECT_EQ(LastMenu(l.host).back(), "Open this &folder (off)");
+        EXPECT_EQ(LastMenu(l.host)[2], "Open this &folder (off)");
         EXPECT_FALSE(os::OpenFolder(l.dlg->m_strGameDir + "\\Data\\Missions"));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_FALSE(Exists(log));

@@ -326,7 +326,7 @@ class QtWindowTest : public QObject {
             const char* first;  // the menu's first entry
             int entries;        // 0: any number
         } menus[] = {
-            {IDC_MISSION_LIST, "Set callsign in &all missions...", 7},
+            {IDC_MISSION_LIST, "&Install missions...", 9},
             {IDC_CALLSIGN, "&Undo", 0},
             {IDC_BRIEFING, "&Copy", 0},
             {IDC_LAUNCH_GAME, "Mi&nimize", 4},
@@ -555,7 +555,7 @@ class QtWindowTest : public QObject {
                     box->button(QMessageBox::Ok)->click();
                 });
             });
-            shown->actions().constFirst()->trigger();
+            shown->actions().at(1)->trigger();
             shown->close();
         });
         QTimer progress;
@@ -572,7 +572,8 @@ class QtWindowTest : public QObject {
         QTRY_VERIFY2(!summary.isEmpty(), qPrintable(menu.join("|") + "/" + dialog.join("|") + "/" + counted));
         slow = false;
         os::SetFaultHook(nullptr);
-        QCOMPARE(menu, (QStringList{"Set callsign in &all missions...", "Open this &folder", "-",
+        QCOMPARE(menu, (QStringList{"&Install missions...", "Set callsign in &all missions...", "Open this &folder",
+                                    "Move to &trash", "-",
                                     "Mi&nimize", "&Close", "-", QString::fromUtf8("Inf&o \u00fcber Sortilex..."), "1"}));
         QCOMPARE(dialog, (QStringList{"Callsign for all missions (owned)",
                                       "Callsign for the 3 missions of this list:",

@@ -25,6 +25,7 @@ inline constexpr unsigned SysClose = 0xF060;
 
 // File-dialog options.
 inline constexpr unsigned OfnFileMustExist = 0x1000;
+inline constexpr unsigned OfnAllowMultiSelect = 0x0200;
 
 // List-box answer for "no such entry".
 inline constexpr int ListError = -1;

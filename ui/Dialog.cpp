@@ -197,6 +197,13 @@ void CDialog::DispatchSysCommand(unsigned id, std::intptr_t param) {
     OnSysCommand(id, param);
 }
 
+void CDialog::DispatchDropFiles(const std::vector<std::string>& paths) {
+    if (IsWaiting() || !AcceptsDroppedFiles() || paths.empty() || m_window == nullptr || !m_window->IsEnabled())
+        return;
+    if (TopmostShownWindow() != m_window.get()) return;
+    OnDropFiles(paths);
+}
+
 void CDialog::DispatchDefaultCommand() {
     if (IsWaiting() && !m_bStaysAnswering) return;
     int id = IdOk;

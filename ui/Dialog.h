@@ -29,7 +29,8 @@ class CDataExchange;
 
 // Events a dialog can take in its event table.
 // Changed: the user changed an edit's text (never reported for the program's own SetText).
-enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon, ContextMenu, Changed };
+// DeleteKey: the Delete key on a list that wants its keys (style::ListWantKeys).
+enum class Event { Clicked, SelChange, SysCommand, Paint, QueryDragIcon, ContextMenu, Changed, DeleteKey };
 
 using CommandHandler = void (CDialog::*)();
 using SysCommandHandler = void (CDialog::*)(unsigned id, std::intptr_t param);
@@ -57,6 +58,10 @@ EventEntry OnContextMenu(int id, void (D::*h)()) {
 template <class D>
 EventEntry OnEditChange(int id, void (D::*h)()) {
     return {Event::Changed, id, static_cast<CommandHandler>(h)};
+}
+template <class D>
+EventEntry OnDeleteKey(int id, void (D::*h)()) {
+    return {Event::DeleteKey, id, static_cast<CommandHandler>(h)};
 }
 template <class D>
 EventEntry OnSysCommandEvent(void (D::*h)(unsigned, std::intptr_t)) {
@@ -97,6 +102,8 @@ class CDialog {
     // Work the dialog does while it waits for the user, a little at a time: called whenever no
     // event is waiting during its modal run; true while there is more to do.
     virtual bool OnIdle() { return false; }
+    // Files dropped on the window, where AcceptsDroppedFiles.
+    virtual void OnDropFiles(const std::vector<std::string>&) {}
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();
     virtual void OnCancel();
@@ -114,6 +121,11 @@ class CDialog {
     // True when the event table handles the event for the control.
     bool Handles(int id, Event event) const;
     void DispatchSysCommand(unsigned id, std::intptr_t param);
+    // Files dropped on the window (host paths). Refused while the program waits or works, and
+    // while another window of the program is modal over this one.
+    void DispatchDropFiles(const std::vector<std::string>& paths);
+    // Whether the window takes dropped files at all.
+    virtual bool AcceptsDroppedFiles() const { return false; }
     // Enter while the focus is on no push button: the default button's click, else OK.
     void DispatchDefaultCommand();
     // False when the dialog leaves painting to the window system.

@@ -23,7 +23,16 @@ int CFileDialog::DoModal() {
     m_request.initialDir = os::RealHostPath(os::ToHostPath(m_ofn.lpstrInitialDir));
     m_request.places.clear();
     for (const os::DrivePlace& d : os::DrivePlaces()) m_request.places.push_back({d.label, d.hostPath});
+    m_request.title = m_ofn.lpstrTitle;
     const ModalScope scope;
+    if (m_request.flags & OfnAllowMultiSelect) {
+        const IHost::ChosenFiles chosen = Host().OpenFilesDialog(scope.Owner(), m_request);
+        m_hostPaths = chosen.paths;
+        m_tooMany = chosen.tooMany;
+        if (m_hostPaths.empty()) return IdCancel;
+        m_strPathName = os::FromHostPath(m_hostPaths.front());
+        return IdOk;
+    }
     std::optional<std::string> chosen = Host().OpenFileDialog(scope.Owner(), m_request);
     if (!chosen) return IdCancel;
     m_strPathName = os::FromHostPath(*chosen);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/Host.h"
 
@@ -20,15 +21,22 @@ class CFileDialog {
     // The chosen file as the program holds paths (see os::FromHostPath).
     std::string GetPathName() const { return m_strPathName; }
     std::string GetFileName() const;
+    // With OfnAllowMultiSelect: every chosen file, as the host names it (what is read, not what
+    // the game is told); TooMany when the user chose more than the dialog could take.
+    const std::vector<std::string>& GetHostPathNames() const { return m_hostPaths; }
+    bool TooMany() const { return m_tooMany; }
 
     struct Options {
         std::string lpstrInitialDir;  // as the program holds paths
         unsigned Flags = 0;
+        std::string lpstrTitle;       // the caption; empty: the host's own
     } m_ofn;
 
   private:
     FileDialogRequest m_request;
     std::string m_strPathName;
+    std::vector<std::string> m_hostPaths;
+    bool m_tooMany = false;
 };
 
 }  // namespace sx::ui

@@ -115,7 +115,8 @@ struct FileDialogRequest {
     std::string defaultExt;
     std::string fileName;  // the initial text of the name box
     unsigned flags = 0;
-    std::string filter;      // "Name (*.ext)|*.ext||"
+    std::string filter;      // "Name (*.ext;*.ext2)|*.ext;*.ext2|All files (*.*)|*.*||"
+    std::string title;       // the dialog's caption; empty: the host's own
     std::string initialDir;  // a host path
     std::vector<FilePlace> places;
 };
@@ -144,6 +145,18 @@ class IHost {
     // nothing when the user cancels.
     virtual std::optional<std::string> OpenFileDialog(IDialogWindow* owner,
                                                       const FileDialogRequest& request) = 0;
+    // The modal file-open dialog that takes several files at once (OfnAllowMultiSelect): the
+    // chosen files as host paths, none when the user cancels; tooMany when the user chose more
+    // than the host could take.
+    struct ChosenFiles {
+        std::vector<std::string> paths;
+        bool tooMany = false;
+    };
+    virtual ChosenFiles OpenFilesDialog(IDialogWindow* owner, const FileDialogRequest& request) {
+        ChosenFiles chosen;
+        if (std::optional<std::string> one = OpenFileDialog(owner, request)) chosen.paths.push_back(*one);
+        return chosen;
+    }
     // The application's name: the executable's file name without its extension.
     virtual std::string AppName() const = 0;
 };

@@ -30,6 +30,7 @@ inline constexpr uint32_t ExAppWindow = 0x00040000;  // extended style
 inline constexpr uint32_t ListNotify = 0x0001;
 inline constexpr uint32_t ListSort = 0x0002;
 inline constexpr uint32_t ListNoIntegralHeight = 0x0100;
+inline constexpr uint32_t ListWantKeys = 0x0400;  // the dialog hears its Delete key
 // Edit.
 inline constexpr uint32_t EditCenter = 0x0001;
 inline constexpr uint32_t EditMultiLine = 0x0004;

@@ -14,7 +14,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QFile>
+#include <QUrl>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QListView>
 #include <QMenu>
 #include <QPixmap>
@@ -72,6 +77,36 @@ void QtDialogWindow::CloseNextWindowWhenShown() {
 
 QtDialogWindow::QtDialogWindow(ui::CDialog& dlg, QWidget* parent) : QDialog(parent), m_dlg(dlg) {
     Build();
+    setAcceptDrops(dlg.AcceptsDroppedFiles());
+}
+
+namespace {
+// The local files of a drag, as the file system names them; none when any of it is no local file.
+std::vector<std::string> LocalFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return paths;
+}
+}  // namespace
+
+void QtDialogWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).empty() && isEnabled()) event->acceptProposedAction();
+}
+
+void QtDialogWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFiles(event->mimeData()).empty() && isEnabled()) event->acceptProposedAction();
+}
+
+void QtDialogWindow::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> paths = LocalFiles(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    // The install runs after the drop has ended, so that the source is not held meanwhile.
+    QTimer::singleShot(0, this, [this, paths] { m_dlg.DispatchDropFiles(paths); });
 }
 
 void QtDialogWindow::Build() {
@@ -509,6 +544,12 @@ bool QtDialogWindow::HandleKey(QObject* watched, QKeyEvent* key) {
                 b->click();
             else
                 m_dlg.DispatchDefaultCommand();
+            return true;
+        }
+        case Qt::Key_Delete: {
+            const int control = MenuControl(watched);
+            if (control == 0 || !m_dlg.Handles(control, Event::DeleteKey)) return false;
+            m_dlg.DispatchCommand(control, Event::DeleteKey);
             return true;
         }
         case Qt::Key_Menu:

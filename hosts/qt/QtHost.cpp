@@ -228,29 +228,56 @@ int QtHost::ShowMessageBox(ui::IDialogWindow* owner, const std::string& text,
     return ui::IdOk;
 }
 
+namespace {
+// "Name (*.a;*.b)|*.a;*.b|..." -> "Name (*.a *.b)", ...: the patterns as the toolkit parts them.
+QStringList NameFilters(const std::string& filter) {
+    QStringList filters;
+    const QStringList parts = QString::fromLatin1(filter.c_str()).split(QChar('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) continue;
+        const qsizetype open = parts[i].lastIndexOf(QChar('('));
+        QString name = parts[i].left(open < 0 ? parts[i].size() : open).trimmed();
+        QString patterns = parts[i + 1];
+        patterns.replace(QChar(';'), QChar(' '));
+        filters << name + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    }
+    return filters;
+}
+}  // namespace
+
 std::optional<std::string> QtHost::OpenFileDialog(ui::IDialogWindow* owner,
                                                   const ui::FileDialogRequest& request) {
-    // "Name (*.ext)|*.ext||" -> "Name (*.ext)"; the pattern matches any capitalisation.
-    QStringList filters;
-    const QStringList parts = QString::fromLatin1(request.filter.c_str()).split(QChar('|'));
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        if (!parts[i].isEmpty()) filters << parts[i];
-    Owned<QFileDialog> dialog(dynamic_cast<QtDialogWindow*>(owner), QStringLiteral("Open"));
+    const ChosenFiles chosen = RunFileDialog(owner, request, false);
+    if (chosen.paths.empty()) return std::nullopt;
+    return chosen.paths.front();
+}
+
+ui::IHost::ChosenFiles QtHost::OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) {
+    return RunFileDialog(owner, request, true);
+}
+
+ui::IHost::ChosenFiles QtHost::RunFileDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request,
+                                             bool several) {
+    ChosenFiles chosen;
+    Owned<QFileDialog> dialog(dynamic_cast<QtDialogWindow*>(owner),
+                              request.title.empty() ? QStringLiteral("Open") : DecodeForDisplay(request.title));
     // Qt's own dialog on every desktop: it takes the prefix's drives among its places, and looks
     // like the program's other windows.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dialog.setFileMode((request.flags & ui::OfnFileMustExist) ? QFileDialog::ExistingFile
-                                                              : QFileDialog::AnyFile);
-    dialog.setNameFilters(filters);
+    dialog.setFileMode(several                                  ? QFileDialog::ExistingFiles
+                       : (request.flags & ui::OfnFileMustExist) ? QFileDialog::ExistingFile
+                                                                : QFileDialog::AnyFile);
+    dialog.setNameFilters(NameFilters(request.filter));
     dialog.setDefaultSuffix(QString::fromLatin1(request.defaultExt.c_str()));
     if (!request.initialDir.empty())
         dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.initialDir)));
     AddPlaces(dialog, request.places);
     // The name box starts with the pattern, as the program asks.
     if (!request.fileName.empty()) dialog.selectFile(QString::fromLatin1(request.fileName.c_str()));
-    if (dialog.Run() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    if (dialog.Run() != QDialog::Accepted) return chosen;
+    for (const QString& file : dialog.selectedFiles()) chosen.paths.push_back(QFile::encodeName(file).toStdString());
+    return chosen;
 }
 
 std::string QtHost::AppName() const {

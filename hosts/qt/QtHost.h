@@ -20,6 +20,7 @@ class QtHost : public ui::IHost {
                        const std::string& caption, unsigned type) override;
     std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,
                                               const ui::FileDialogRequest& request) override;
+    ChosenFiles OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) override;
     std::string AppName() const override;
 
     // The dialog font and its base units (pixels per 4 horizontal and 8 vertical dialog units).
@@ -29,6 +30,9 @@ class QtHost : public ui::IHost {
     static int DluToPixelsY(int dlu);
     // True when the control's text fits inside its rectangle in the font.
     static bool TextFits(const ui::ControlTemplate& c, const QFont& font);
+
+  private:
+    ChosenFiles RunFileDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request, bool several);
 };
 
 }  // namespace sx::qt

@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "hosts/win32/DialogTemplate.h"
+
+#include <shellapi.h>
 #include "hosts/win32/Win32Text.h"
 
 namespace sx::win32 {
@@ -65,6 +68,7 @@ Win32DialogWindow::Win32DialogWindow(ui::CDialog& dlg, HWND owner) : m_dlg(dlg),
         ::CreateDialogIndirectParamW(Instance(), reinterpret_cast<const DLGTEMPLATE*>(words.data()),
                                      owner, &Procedure, reinterpret_cast<LPARAM>(this));
     if (m_hwnd != nullptr) FitLabels();
+    if (m_hwnd != nullptr && dlg.AcceptsDroppedFiles()) ::DragAcceptFiles(m_hwnd, TRUE);
 }
 
 // The font standing in for the dialog's may run wider than the one the layout was drawn with
@@ -143,6 +147,35 @@ INT_PTR Win32DialogWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             // The click's screen position (signed), or -1, -1 from the keyboard.
             m_menuAt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
             m_dlg.DispatchCommand(id, ui::Event::ContextMenu);
+            return TRUE;
+        }
+        case WM_DROPFILES: {
+            const auto drop = reinterpret_cast<HDROP>(wp);
+            std::vector<std::string> paths;
+            const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                std::string path(::DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+                path.resize(::DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size())));
+                paths.push_back(path);
+            }
+            ::DragFinish(drop);
+            // The install runs once the drop has ended, so that the source is not held meanwhile.
+            m_dropped = std::move(paths);
+            ::PostMessageW(m_hwnd, WM_APP + 7, 0, 0);
+            return TRUE;
+        }
+        case WM_APP + 7:
+            m_dlg.DispatchDropFiles(std::exchange(m_dropped, {}));
+            return TRUE;
+        case WM_VKEYTOITEM: {
+            // A list that wants its keys: Delete is the dialog's; every other key the list's own.
+            const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
+            if (LOWORD(wp) != VK_DELETE || !m_dlg.Handles(id, ui::Event::DeleteKey)) {
+                ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, -1);
+                return TRUE;
+            }
+            m_dlg.DispatchCommand(id, ui::Event::DeleteKey);
+            ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, -2);
             return TRUE;
         }
         case WM_SYSCOMMAND:

@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "ui/Dialog.h"
 
@@ -65,6 +67,7 @@ class Win32DialogWindow : public ui::IDialogWindow {
     HWND m_owner = nullptr;
     bool m_disabledOwner = false;
     bool m_settingText = false;
+    std::vector<std::string> m_dropped;  // the files of a drop, until it has ended
     bool m_defaultPaint = false;
     std::map<int, ui::ControlKind> m_kinds;
     POINT m_menuAt{-1, -1};  // where the user asked for a control's menu (-1: the keyboard)

@@ -4,6 +4,7 @@
 #include "hosts/win32/Win32DialogWindow.h"
 
 #include <commctrl.h>
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <vector>
@@ -109,11 +110,45 @@ std::optional<std::string> Win32Host::OpenFileDialog(ui::IDialogWindow* owner,
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrInitialDir = request.initialDir.empty() ? nullptr : request.initialDir.c_str();
     ofn.lpstrDefExt = request.defaultExt.empty() ? nullptr : request.defaultExt.c_str();
+    ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
     // The program's options as it gives them; the look of today's dialog is the framework's.
     ofn.Flags = request.flags | OFN_EXPLORER;
     const BOOL chosen = request.open ? ::GetOpenFileNameA(&ofn) : ::GetSaveFileNameA(&ofn);
     if (!chosen) return std::nullopt;
     return std::string(file.data());
+}
+
+ui::IHost::ChosenFiles Win32Host::OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) {
+    ChosenFiles chosen;
+    std::string filter = request.filter;
+    for (char& c : filter)
+        if (c == '|') c = '\0';
+    // Room for a few thousand names: the folder, then each name, each ending in a NUL.
+    std::vector<char> file(1 << 17, '\0');
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = HandleOf(owner);
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = request.initialDir.empty() ? nullptr : request.initialDir.c_str();
+    ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
+    ofn.Flags = request.flags | OFN_ALLOWMULTISELECT | OFN_EXPLORER;
+    if (!::GetOpenFileNameA(&ofn)) {
+        chosen.tooMany = ::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL;
+        return chosen;
+    }
+    // One file: its full path. Several: the folder, then the names.
+    const std::string first = file.data();
+    const char* next = file.data() + first.size() + 1;
+    if (*next == '\0') {
+        chosen.paths.push_back(first);
+        return chosen;
+    }
+    const std::string folder = first.back() == '\\' ? first : first + "\\";
+    for (; *next != '\0'; next += std::char_traits<char>::length(next) + 1) chosen.paths.push_back(folder + next);
+    return chosen;
 }
 
 std::string Win32Host::AppName() const {

@@ -17,6 +17,7 @@ class Win32Host : public ui::IHost {
                        const std::string& caption, unsigned type) override;
     std::optional<std::string> OpenFileDialog(ui::IDialogWindow* owner,
                                               const ui::FileDialogRequest& request) override;
+    ChosenFiles OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) override;
     std::string AppName() const override;
 };
 

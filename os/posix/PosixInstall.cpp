@@ -470,4 +470,8 @@ std::string NameForTexts(const std::string& utf8) {
     return Utf8ToCp1252(utf8);
 }
 
+std::string NameFromPaths(const std::string& spelled) {
+    return spelled;
+}
+
 }  // namespace sx::os

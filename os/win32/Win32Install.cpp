@@ -398,4 +398,8 @@ std::string NameForTexts(const std::string& utf8) {
     return NameForPaths(utf8);
 }
 
+std::string NameFromPaths(const std::string& spelled) {
+    return Utf8(win32::Widen(spelled));
+}
+
 }  // namespace sx::os

@@ -88,6 +88,17 @@ std::optional<std::string> FakeHost::OpenFileDialog(ui::IDialogWindow* owner,
     return a;
 }
 
+ui::IHost::ChosenFiles FakeHost::OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) {
+    fileDialogs.push_back(request);
+    RecordModal("file dialog", owner);
+    ChosenFiles chosen;
+    if (!m_filesAnswers.empty()) {
+        chosen.paths = std::move(m_filesAnswers.front());
+        m_filesAnswers.pop_front();
+    }
+    return chosen;
+}
+
 FakeWindow& FakeHost::Open(ui::CDialog& dlg) {
     dlg.Create();
     return static_cast<FakeWindow&>(*dlg.GetWindow());

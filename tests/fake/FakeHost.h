@@ -67,6 +67,9 @@ class FakeHost : public ui::IHost {
     void AnswerMessages(std::initializer_list<int> answers);
     // Answers for the next file dialogs: a path, or nothing for cancel.
     void AnswerFileDialog(std::optional<std::string> path);
+    // Answers for the next dialogs of several files: the paths (none for cancel).
+    void AnswerFilesDialog(std::vector<std::string> paths) { m_filesAnswers.push_back(std::move(paths)); }
+    ChosenFiles OpenFilesDialog(ui::IDialogWindow* owner, const ui::FileDialogRequest& request) override;
     // The entry chosen in the next control menus (default: none).
     void AnswerControlMenu(unsigned id) { menuAnswers.push_back(id); }
     std::deque<unsigned> menuAnswers;
@@ -88,6 +91,7 @@ class FakeHost : public ui::IHost {
     void RecordModal(std::string what, ui::IDialogWindow* owner, ui::IDialogWindow* self = nullptr);
     std::deque<int> m_answers;
     std::deque<std::optional<std::string>> m_fileAnswers;
+    std::deque<std::vector<std::string>> m_filesAnswers;
     std::map<int, std::deque<std::function<void(FakeWindow&)>>> m_scripts;
     FakeWindow* m_justShown = nullptr;
     std::function<bool()> m_idle;
@@ -106,6 +110,8 @@ class FakeWindow : public ui::IDialogWindow {
     void PressEnter() { m_dlg.DispatchDefaultCommand(); }
     void CloseBox() { m_dlg.DispatchSysCommand(ui::SysClose, 0); }
     void SysCommand(unsigned id) { m_dlg.DispatchSysCommand(id, 0); }
+    void PressDelete(int id) { m_dlg.DispatchCommand(id, ui::Event::DeleteKey); }
+    void DropFiles(const std::vector<std::string>& paths) { m_dlg.DispatchDropFiles(paths); }
 
     // ---- What the user sees
     std::string Text(int id) const { return Ctl(id).text; }

@@ -96,9 +96,16 @@ FakePrefix::FakePrefix(const std::string& registryValues) {
             registryValues + "\n";
     WriteFile(m_dir / "system.reg", reg);
     ::setenv("WINEPREFIX", m_dir.path().c_str(), 1);
+    // The desktop's trash of the run: on the file system of the missions, and the test's own.
+    if (const char* old = std::getenv("XDG_DATA_HOME")) m_oldData = old;
+    ::setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
 }
 
 FakePrefix::~FakePrefix() {
+    if (m_oldData)
+        ::setenv("XDG_DATA_HOME", m_oldData->c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
     if (m_hadPrefix)
         ::setenv("WINEPREFIX", m_oldPrefix.c_str(), 1);
     else

@@ -44,11 +44,14 @@ class FakePrefix {
     std::string game() const { return m_dir.path() + "/drive_c/Games/Vantorra"; }
     std::string missions() const { return game() + "/Data/Missions"; }
     std::string campaigns() const { return game() + "/Data/Campaigns"; }
+    // The desktop's trash while the object lives ($XDG_DATA_HOME/Trash).
+    std::string trash() const { return m_dir.path() + "/data/Trash"; }
 
   private:
     TempDir m_dir;
     std::string m_oldPrefix;
     bool m_hadPrefix = false;
+    std::optional<std::string> m_oldData;
 };
 
 // Registry text of an installed game: both values.

@@ -295,16 +295,18 @@ TEST_F(Win32Window, OneCallsignForTheWholeListFromItsMenu) {
                     nullptr, [](HWND w) { return ItemText(w, IDC_BATCH_OTHER).rfind(L"Counting", 0) != 0; });
             });
             (void)popup;
-            Press({VK_DOWN, VK_RETURN});
+            Press({VK_DOWN, VK_DOWN, VK_RETURN});
         },
         L"#32768");
     HWND list = ::GetDlgItem(main, IDC_MISSION_LIST);
     OutOfTheWay();
     ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
     ASSERT_GE(menu.size(), 4u);
-    EXPECT_EQ(menu[0], L"Set callsign in &all missions...");
-    EXPECT_EQ(menu[1], L"Open this &folder");
-    EXPECT_EQ(menu[2], L"");
+    EXPECT_EQ(menu[0], L"&Install missions...");
+    EXPECT_EQ(menu[1], L"Set callsign in &all missions...");
+    EXPECT_EQ(menu[2], L"Open this &folder");
+    EXPECT_EQ(menu[3], L"Move to &trash");
+    EXPECT_EQ(menu[4], L"");
     EXPECT_EQ(menu.back(), L"Inf&o \u00fcber Sortilex...");
     EXPECT_EQ(dialog, (std::vector<std::wstring>{
                           L"owned by the main window", L"Callsign for the 2 missions of this list:",
@@ -339,7 +341,7 @@ TEST_F(Win32Window, TheListsFolderFromItsMenu) {
     });
     WhenShown(
         L"",
-        [](HWND) { Press({VK_DOWN, VK_DOWN, VK_RETURN}); },
+        [](HWND) { Press({VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}); },
         L"#32768");
     OutOfTheWay();
     ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(::GetDlgItem(main, IDC_MISSION_LIST)),
