@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop's trash, as the freedesktop.org Trash specification lays it out: the home trash
+// The desktop's trash, as the freedesktop.org trash standard lays it out: the home trash
 // for files on its file system; elsewhere the trash at the top of the file's file system
 // ($topdir/.Trash/$uid where .Trash is a sticky folder and no link, else $topdir/.Trash-$uid).
 // A file's info file is written first, exclusively, then the file goes in under the same name.
