@@ -74,6 +74,9 @@ bool PackInstall::Prepare(const std::vector<std::string>& items, const InstallTi
     m_items.clear();
     // The staging folder lies in a folder the install writes into, the one shown first: the new
     // files are renamed from there into place on the same file system.
+    // What installs and rewrites that were killed left in the folders goes first.
+    for (const Target t : {Target::Single, Target::Campaign, Target::Custom})
+        if (!FolderOf(t).empty()) os::RemoveLeftoverCopies(FolderOf(t));
     m_staging = std::make_unique<os::StagingFolder>();
     bool staged = false;
     for (const Target t : {m_folders.shown, Target::Single, Target::Custom, Target::Campaign})
@@ -83,13 +86,16 @@ bool PackInstall::Prepare(const std::vector<std::string>& items, const InstallTi
         for (const std::string& name : m_items) m_problems.push_back("Nothing in " + name + " can be installed.");
         return false;
     }
-    for (size_t i = 0; i < items.size(); ++i) {
+    bool read = true;
+    for (size_t i = 0; read && i < items.size(); ++i) {
         m_count = 0;
-        if (!ReadItem(i, items[i], tick)) return false;
+        read = ReadItem(i, items[i], tick);
     }
-    return !m_entries.empty() && std::any_of(m_entries.begin(), m_entries.end(), [](const InstallEntry& e) {
-        return e.fate != Fate::LeftOut;
-    });
+    if (read && std::any_of(m_entries.begin(), m_entries.end(), [](const InstallEntry& e) { return e.fate != Fate::LeftOut; }))
+        return true;
+    // Nothing will be placed: the staged files go now, not when the window closes.
+    m_staging.reset();
+    return false;
 }
 
 bool PackInstall::ReadItem(size_t item, const std::string& path, const InstallTick& tick) {

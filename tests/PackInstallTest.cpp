@@ -4,13 +4,17 @@
 // the bounds; and the install through the window, by its menu, by a drop, and a mission to the
 // trash.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <random>
+#include <set>
 
 #include "app/InstallDlg.h"
 #include "os/Install.h"
@@ -154,17 +158,21 @@ TEST(PackInstall, RealArchivesAsPlayersMakeThem) {
         SCOPED_TRACE(f.what);
         Launcher l;
         WriteFile(l.Missions("alpha.mis"), Mission("Old.", "Old"));
+        const std::string odd = "E%20x \xC3\xA4.mis";  // comes back from the trash by its own name
+        WriteFile(l.Missions(odd), Mission("Odd.", "Old"));
         Pack pack;
         pack.File("Vantorra/Data/Missions/Alpha.mis", mission);
+        pack.File("Vantorra/Data/Missions/" + odd, mission);
         pack.File("Vantorra/Data/Missions/Ops/b\xC3\xA9ta.mis", mission);
         pack.File("Vantorra/Data/Campaigns/Autumn/c.mis", mission);
         pack.File("Vantorra/Data/Missions/run.bat", "@echo off");
         pack.File("Vantorra/readme.txt", "read me");
         const std::string archive = pack.Archive(f.command, f.name,
-                                                 "Vantorra/Data/Missions/Alpha.mis 'Vantorra/Data/Missions/Ops' "
+                                                 "Vantorra/Data/Missions/Alpha.mis 'Vantorra/Data/Missions/" + odd +
+                                                     "' 'Vantorra/Data/Missions/Ops' "
                                                  "Vantorra/Data/Campaigns Vantorra/Data/Missions/run.bat Vantorra/readme.txt");
         EXPECT_EQ(Summary(l, {archive}),
-                  "Installed 3 missions and 0 other files.\n1 replaced file is in the trash.\n2 were left out:\n"
+                  "Installed 4 missions and 0 other files.\n2 replaced files are in the trash.\n2 were left out:\n"
                   "Vantorra/Data/Missions/run.bat: a program or script\nVantorra/readme.txt: not part of a mission folder");
         // The existing spelling is kept; the old bytes are in the trash, its info file leads back.
         EXPECT_EQ(ReadFile(l.Missions("alpha.mis")), mission);
@@ -172,11 +180,25 @@ TEST(PackInstall, RealArchivesAsPlayersMakeThem) {
         EXPECT_EQ(ReadFile(l.Missions("Ops/b\xC3\xA9ta.mis")), mission);
         EXPECT_EQ(ReadFile(l.prefix.campaigns() + "/Autumn/c.mis"), mission);
         EXPECT_EQ(ReadFile(l.prefix.trash() + "/files/alpha.mis"), Mission("Old.", "Old"));
-        EXPECT_NE(ReadFile(l.prefix.trash() + "/info/alpha.mis.trashinfo").find("\nPath=" + Canon(l.Missions("alpha.mis")) + "\n"),
-                  std::string::npos);
+        for (const std::string& name : {std::string("alpha.mis"), odd}) {
+            const std::string info = ReadFile(l.prefix.trash() + "/info/" + name + ".trashinfo");
+            const size_t at = info.find("\nPath=") + 6;
+            std::string path;
+            for (size_t i = at; i < info.size() && info[i] != '\n'; ++i) {
+                if (info[i] != '%') {
+                    path += info[i];
+                    continue;
+                }
+                path += static_cast<char>(std::stoi(info.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            }
+            EXPECT_EQ(path, Canon(l.Missions(name)));
+            EXPECT_NE(info.find("\nDeletionDate=20"), std::string::npos);
+        }
+        EXPECT_EQ(ReadFile(l.prefix.trash() + "/files/" + odd), Mission("Odd.", "Old"));
         // The same pack again: nothing to do.
         EXPECT_EQ(Summary(l, {archive}),
-                  "Installed 0 missions and 0 other files.\n3 were already installed.\n2 were left out:\n"
+                  "Installed 0 missions and 0 other files.\n4 were already installed.\n2 were left out:\n"
                   "Vantorra/Data/Missions/run.bat: a program or script\nVantorra/readme.txt: not part of a mission folder");
     }
 }
@@ -254,6 +276,54 @@ TEST(PackInstall, WhatIsNeverWritten) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(outside / "target")));
         EXPECT_FALSE(fs::exists(l.prefix.game() + "/b.mis"));
     }
+}
+
+TEST(PackInstall, KilledWhilePlacing) {
+    // Two packs of the same 40 names installed over each other in a loop, killed at random
+    // moments: every name holds whole bytes, the bytes it held before are in place or in the
+    // trash, and the next install leaves no staging folder behind.
+    const char* wanted = std::getenv("SORTILEX_ROUNDS");
+    const int rounds = wanted ? std::atoi(wanted) : 50;
+    Launcher l;
+    std::vector<std::string> zips;
+    for (const char* letter : {"A", "B"}) {
+        Pack pack;
+        for (int i = 0; i < 40; ++i) pack.File("Missions/m" + std::to_string(i) + ".mis", std::string(letter) + std::to_string(i) + std::string(20000, 'x'));
+        zips.push_back(pack.Archive("bsdtar --format zip -cf", std::string(letter) + ".zip"));
+        fs::copy_file(zips.back(), l.prefix.root() + "/" + letter + ".zip");
+        zips.back() = l.prefix.root() + "/" + letter + ".zip";
+    }
+    const auto bytes = [&l](int i) { return ReadFile(l.Missions("m" + std::to_string(i) + ".mis")); };
+    std::mt19937 rng(20261209);
+    std::uniform_int_distribution<int> delayUs(0, 40000);
+    std::vector<std::string> before(40);
+    int inside = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < 40; ++i) before[i] = bytes(i);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (int k = 0;; ++k) Install(l, {zips[k % 2]});
+        }
+        ::usleep(static_cast<useconds_t>(delayUs(rng)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        for (const std::string& name : ListDir(l.prefix.missions())) inside += name.rfind("SXStaging-", 0) == 0;
+        std::set<std::string> trashed;
+        for (const std::string& name : ListDir(l.prefix.trash() + "/files")) trashed.insert(ReadFile(l.prefix.trash() + "/files/" + name));
+        for (int i = 0; i < 40; ++i) {
+            const std::string now = bytes(i);
+            const std::string tail(20000, 'x');
+            ASSERT_TRUE(now.empty() || now == "A" + std::to_string(i) + tail || now == "B" + std::to_string(i) + tail)
+                << "round " << round << ": " << now.size() << " bytes";
+            if (!before[i].empty() && now != before[i]) {
+                ASSERT_EQ(trashed.count(before[i]), 1u) << "round " << round << ": m" << i << "'s old bytes are lost";
+            }
+        }
+    }
+    Install(l, {zips[0]});
+    for (const std::string& name : ListDir(l.prefix.missions())) EXPECT_NE(name.rfind("SXStaging-", 0), 0u);
+    EXPECT_GT(inside, rounds / 4) << "too few kills landed inside an install to prove anything";
+    std::printf("%d kills, %d of them inside an install; every name whole every time\n", rounds, inside);
 }
 
 TEST(PackInstall, ArchivesPastTheBoundsOrCutOff) {

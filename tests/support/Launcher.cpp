@@ -30,7 +30,9 @@ OneMission::OneMission(const std::string& bytes, const std::string& name) : path
 
 Items Launcher::Leftovers(const std::string& folder) const {
     Items names = ListDir(folder);
-    std::erase_if(names, [](const std::string& n) { return n.rfind("SXTemp", 0) != 0; });
+    std::erase_if(names, [](const std::string& n) {
+        return n.rfind("SXTemp", 0) != 0 && n.rfind("SXStaging", 0) != 0 && n.rfind("SXReplaced", 0) != 0;
+    });
     return names;
 }
 
