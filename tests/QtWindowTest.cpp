@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -589,6 +591,86 @@ class QtWindowTest : public QObject {
         QCOMPARE(CurrentRow(list), 1);
         QCOMPARE(Ctl<QLineEdit>(IDC_CALLSIGN)->text(), QString::fromUtf8("Gr\u00fcn Fox"));
         QVERIFY(m_wnd->isEnabled());
+    }
+
+    void installByTheMenuAndByADrop() {
+        // A real zip picked in the host's file dialog, the confirmation and the summary; then a
+        // mission dropped on the window as the toolkit delivers a drop. The replaced mission is
+        // in the run's own trash.
+        const QTemporaryDir packs;
+        const std::string dir = packs.path().toStdString();
+        std::filesystem::create_directories(dir + "/pack/Missions");
+        sxtest::WriteFile(dir + "/pack/Missions/New one.mis", kMission);
+        sxtest::WriteFile(dir + "/pack/Missions/A mission.mis", kMission + "\r\n");
+        sxtest::WriteFile(dir + "/pack/readme.txt", "read me");
+        sxtest::WriteFile(dir + "/Dropped.mis", kMission);
+        const std::string zip = dir + "/pack.zip";
+        QCOMPARE(std::system(("cd '" + dir + "/pack' && bsdtar --format zip -cf '" + zip + "' 'Missions/New one.mis' 'Missions/A mission.mis' readme.txt").c_str()), 0);
+        QString caption, text, summary;
+        QStringList entries;
+        WhenShown<QMenu>(this, [&](QMenu* menu) {
+            WhenShown<QFileDialog>(this, [&](QFileDialog* files) {
+                caption = files->windowTitle();
+                WhenShown<QtDialogWindow>(this, [&](QtDialogWindow* confirm) {
+                    text = qobject_cast<QPlainTextEdit*>(confirm->Control(IDC_INSTALL_TEXT))->toPlainText();
+                    entries = Entries(confirm->Control(IDC_INSTALL_ENTRIES));
+                    WhenShown<QMessageBox>(this, [&summary](QMessageBox* box) {
+                        summary = box->text();
+                        box->button(QMessageBox::Ok)->click();
+                    });
+                    qobject_cast<QPushButton*>(confirm->Control(ui::IdOk))->click();
+                });
+                files->selectFile(QString::fromStdString(zip));
+                static_cast<QDialog*>(files)->accept();
+            });
+            menu->actions().at(0)->trigger();
+            menu->close();
+        });
+        QWidget* list = m_wnd->Control(IDC_MISSION_LIST);
+        auto* view = qobject_cast<QListView*>(list);
+        QTest::mouseClick(m_wnd->windowHandle(), Qt::RightButton, {},
+                          view->viewport()->mapTo(m_wnd, view->visualRect(view->model()->index(0, 0)).center()));
+        QTRY_VERIFY2(!summary.isEmpty(), qPrintable(caption + "/" + text + "/" + entries.join("|")));
+        QCOMPARE(caption, QStringLiteral("Install missions"));
+        QCOMPARE(text, QStringLiteral("2 missions and 0 other files from pack.zip go into C:\\Games\\Vantorra\\Data\\Missions.\n"
+                                      "1 of them replaces a file of the same name, which goes to the trash."));
+        QCOMPARE(entries, (QStringList{"Missions/New one.mis: new", "Missions/A mission.mis: replaces",
+                                       "readme.txt: left out: not part of a mission folder"}));
+        QCOMPARE(summary, QStringLiteral("Installed 2 missions and 0 other files.\n1 replaced file is in the trash.\n"
+                                         "1 was left out:\nreadme.txt: not part of a mission folder"));
+        QCOMPARE(sxtest::ReadFile(m_prefix->missions() + "/A mission.mis"), kMission + "\r\n");
+        QCOMPARE(sxtest::ReadFile(m_prefix->trash() + "/files/A mission.mis"), kMission);
+        QCOMPARE(Entries(list).size(), 4);
+        QCOMPARE(Entries(list).at(CurrentRow(list)), QStringLiteral("A mission.mis"));
+
+        // A drop: refused while it holds anything but local files, then taken as a pick.
+        const auto drop = [this](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            const QPointF at(m_wnd->width() / 2.0, m_wnd->height() / 2.0);
+            QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_wnd, &enter);
+            if (!enter.isAccepted()) return false;
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(m_wnd, &dropped);
+            return dropped.isAccepted();
+        };
+        const QUrl dropped = QUrl::fromLocalFile(QString::fromStdString(dir + "/Dropped.mis"));
+        QVERIFY(m_wnd->acceptDrops());
+        QVERIFY(!drop({dropped, QUrl(QStringLiteral("https://example.org/pack.zip"))}));
+        summary.clear();
+        WhenShown<QtDialogWindow>(this, [&](QtDialogWindow* confirm) {
+            WhenShown<QMessageBox>(this, [&summary](QMessageBox* box) {
+                summary = box->text();
+                box->button(QMessageBox::Ok)->click();
+            });
+            qobject_cast<QPushButton*>(confirm->Control(ui::IdOk))->click();
+        });
+        QVERIFY(drop({dropped}));
+        QTRY_VERIFY(!summary.isEmpty());
+        QCOMPARE(summary, QStringLiteral("Installed 1 mission and 0 other files."));
+        QCOMPARE(Entries(list).at(CurrentRow(list)), QStringLiteral("Dropped.mis"));
+        QCOMPARE(sxtest::ReadFile(m_prefix->missions() + "/Dropped.mis"), kMission);
     }
 
     void resultsTableAndEveryControlsName() {

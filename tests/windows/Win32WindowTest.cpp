@@ -3,7 +3,10 @@
 // window menu, the message boxes, the file dialog, and a launch of the Windows substitute game.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -354,6 +357,89 @@ TEST_F(Win32Window, TheListsFolderFromItsMenu) {
     EXPECT_EQ(box, L"");
     // Explored as the folder it is, its path ending in a separator.
     EXPECT_NE(opened.find("\"" + game.missions() + "\\\"\n"), std::string::npos) << opened;
+}
+
+// A drop of these files, as the shell hands it to the window it lands on.
+HGLOBAL Dropped(const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const std::wstring& p : paths) chars += p.size() + 1;
+    const HGLOBAL h = ::GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(h));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* at = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const std::wstring& p : paths) at = std::copy(p.begin(), p.end(), at) + 1;
+    ::GlobalUnlock(h);
+    return h;
+}
+
+TEST_F(Win32Window, InstallByTheMenuAndByADrop) {
+    // A real zip picked in the file dialog from the list's menu, the confirmation, the summary;
+    // then a mission dropped on the window.
+    const char* packs = std::getenv("SORTILEX_PACKS");
+    if (packs == nullptr) GTEST_SKIP() << "run through run-under-wine.sh";
+    const std::string zip = std::string(packs) + "\\layout.zip";
+    const std::string appName = host.AppName();
+    const std::wstring caption(appName.begin(), appName.end());
+    std::wstring confirmation, summary;
+    int entries = 0;
+    const auto agree = [&] {
+        WhenShown(
+            L"Install missions",
+            [&](HWND d) {
+                confirmation = ItemText(d, IDC_INSTALL_TEXT);
+                entries = static_cast<int>(::SendDlgItemMessageW(d, IDC_INSTALL_ENTRIES, LB_GETCOUNT, 0, 0));
+                WhenShown(caption, [&summary](HWND box) {
+                    summary = ItemText(box, 0xFFFF);
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                });
+                ::PostMessageW(d, WM_COMMAND, IDOK, 0);
+            },
+            nullptr, [](HWND w) { return ::GetDlgItem(w, IDC_INSTALL_ENTRIES) != nullptr; });
+    };
+    WhenShown(
+        L"",
+        [&](HWND) {
+            WhenShown(
+                L"Install missions",
+                [&](HWND files) {
+                    agree();
+                    ::SetDlgItemTextA(files, 0x47C, zip.c_str());
+                    ::PostMessageW(files, WM_COMMAND, IDOK, 0);
+                },
+                nullptr, [](HWND w) { return ::GetDlgItem(w, 0x47C) != nullptr; });
+            Press({VK_DOWN, VK_RETURN});
+        },
+        L"#32768");
+    OutOfTheWay();
+    ::SendMessageW(main, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(::GetDlgItem(main, IDC_MISSION_LIST)),
+                   MAKELPARAM(-1, -1));
+    for (int i = 0; i < 100 && summary.empty(); ++i) Pump(100);
+    const std::string missions = game.missions(), campaigns = game.campaigns();
+    EXPECT_EQ(confirmation, L"2 missions and 0 other files from layout.zip go into " +
+                                std::wstring(missions.begin(), missions.end()) +
+                                L".\r\n1 mission and 0 other files from layout.zip go into " +
+                                std::wstring(campaigns.begin(), campaigns.end()) + L".\r\nNothing is replaced.");
+    EXPECT_EQ(entries, 6);
+    EXPECT_EQ(summary.substr(0, summary.find(L'\n')), L"Installed 3 missions and 0 other files.");
+    EXPECT_NE(ReadFile(game.missions() + "\\Ops\\b\xE9ta.mis").find("Beta"), std::string::npos);
+
+    // Dropped: the same as picked, and the list shows the mission.
+    TempFolder from;
+    WriteFile(from / "Dropped.mis", Mission("Dropped.", "Ace"));
+    EXPECT_NE(::GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    confirmation.clear();
+    summary.clear();
+    agree();
+    const std::string dropped = from / "Dropped.mis";
+    ::PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(Dropped({std::wstring(dropped.begin(), dropped.end())})), 0);
+    for (int i = 0; i < 100 && summary.empty(); ++i) Pump(100);
+    EXPECT_EQ(summary, L"Installed 1 mission and 0 other files.");
+    EXPECT_EQ(ReadFile(game.missions() + "\\Dropped.mis"), Mission("Dropped.", "Ace"));
+    HWND list = ::GetDlgItem(main, IDC_MISSION_LIST);
+    const int selected = static_cast<int>(::SendMessageW(list, LB_GETCURSEL, 0, 0));
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ(Entries()[static_cast<size_t>(selected)], L"Dropped.mis");
 }
 
 TEST_F(Win32Window, ALaunchedMissionWithTheWindowAlive) {

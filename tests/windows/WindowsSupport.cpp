@@ -39,12 +39,13 @@ TempFolder::~TempFolder() {
 
 namespace {
 std::wstring Long(const std::string& path) {
-    return L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    std::wstring wide = L"\\\\?\\";
+    for (const unsigned char c : path) wide += static_cast<wchar_t>(c);  // Latin-1: the code page of the run
+    return wide;
 }
 }  // namespace
 
-Installed::Installed(bool withPath, unsigned view, size_t length)
-    : m_game(m_folder.path() + "\\Game Folder"), m_view(view) {
+GameFolders::GameFolders(size_t length) : m_game(m_folder.path() + "\\Game Folder") {
     while (m_game.size() + 1 < length)
         m_game += "\\" + std::string(std::min<size_t>(60, length - m_game.size() - 1), 'g');
     for (const std::string& folder : {missions(), campaigns()}) {
@@ -53,6 +54,9 @@ Installed::Installed(bool withPath, unsigned view, size_t length)
             ::CreateDirectoryW(Long(folder.substr(0, sep)).c_str(), nullptr);
         ::CreateDirectoryW(Long(folder).c_str(), nullptr);
     }
+}
+
+Installed::Installed(bool withPath, unsigned view, size_t length) : GameFolders(length), m_view(view) {
     HKEY key = nullptr;
     ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
                       &key, nullptr);

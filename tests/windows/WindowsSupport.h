@@ -30,17 +30,13 @@ using sxtest::ReadFile;
 using sxtest::Split;
 using sxtest::WriteFile;
 
-// The game installed in a folder of its own, with its mission folders and the substitute game,
-// and its key in the registry while the object lives.
-class Installed {
+// The game's folder and its mission folders, in a folder of its own; length: the game
+// folder's path is that long (0: short).
+class GameFolders {
   public:
-    // withPath: the key holds the game's folder in "Path" too; view: the registry view the
-    // key is written in (0: this program's own); length: the game folder's path is that long
-    // (0: short).
-    explicit Installed(bool withPath = true, unsigned view = 0, size_t length = 0);
-    ~Installed();
-    Installed(const Installed&) = delete;
-    Installed& operator=(const Installed&) = delete;
+    explicit GameFolders(size_t length = 0);
+    GameFolders(const GameFolders&) = delete;
+    GameFolders& operator=(const GameFolders&) = delete;
     std::string game() const { return m_game; }
     std::string missions() const { return game() + "\\Data\\Missions"; }
     std::string campaigns() const { return game() + "\\Data\\Campaigns"; }
@@ -48,6 +44,17 @@ class Installed {
   private:
     TempFolder m_folder;
     std::string m_game;
+};
+
+// The game installed in its folders, with its key in the registry while the object lives.
+class Installed : public GameFolders {
+  public:
+    // withPath: the key holds the game's folder in "Path" too; view: the registry view the
+    // key is written in (0: this program's own).
+    explicit Installed(bool withPath = true, unsigned view = 0, size_t length = 0);
+    ~Installed();
+
+  private:
     unsigned m_view;
 };
 

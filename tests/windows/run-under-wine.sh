@@ -26,6 +26,28 @@ mkdir -p "$WINEPREFIX/drive_c/links/target"
 printf '\t.IsPlayer\r\n\t.Skill  1\r\n\t.Callsign  Old\r\n' > "$WINEPREFIX/drive_c/links/target/inside.mis"
 ln -s target "$WINEPREFIX/drive_c/links/x.mis"
 export SORTILEX_LINK_FOLDER='C:\links'
+# Mission packs as players get them, made here by the archivers of the host (the Windows side
+# has none): a zip by bsdtar, a 7z by 7-Zip, of one layout with a name of another script, a
+# program, and a readme beside the game's folders.
+packs="$WINEPREFIX/drive_c/packs"
+mkdir -p "$packs/src/Vantorra/Data/Missions/Ops" "$packs/src/Vantorra/Data/Campaigns/Autumn"
+mission() { printf '.MissionSummary\r\n%s\r\n.EndMissionSummary\r\n\t.IsPlayer\r\n\t.Callsign  Ace\r\n' "$1"; }
+(
+  cd "$packs/src"
+  mission Alpha >Vantorra/Data/Missions/Alpha.mis
+  mission Beta >"Vantorra/Data/Missions/Ops/b$(printf '\xc3\xa9')ta.mis"
+  mission Far >"Vantorra/Data/Missions/$(printf '\xe5\x90\x8d').mis"
+  mission Autumn >Vantorra/Data/Campaigns/Autumn/c.mis
+  printf '@echo off\r\n' >Vantorra/Data/Missions/run.bat
+  printf 'Read me.\r\n' >Vantorra/readme.txt
+  LC_ALL=C.UTF-8 bsdtar --format zip -cf ../layout.zip Vantorra
+  LC_ALL=C.UTF-8 7zz a -bd ../layout.7z Vantorra >/dev/null
+)
+export SORTILEX_PACKS='C:\packs'
+# The trash of the run, on the prefix's file system: Wine moves what the recycle bin takes there.
+export XDG_DATA_HOME="$work/data"
+mkdir -p "$XDG_DATA_HOME/Trash"
+export SORTILEX_TRASH="Z:${XDG_DATA_HOME//\//\\}\\Trash"
 wineserver -w
 
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
