@@ -17,6 +17,6 @@ bool CInstallDlg::OnInitDialog() {
     for (const std::string& line : m_lines) text += (text.empty() ? "" : "\r\n") + line;
     if (IDialogWindow* wnd = GetWindow()) wnd->SetText(IDC_INSTALL_TEXT, text);
     for (const std::string& entry : m_entries) m_listEntries.AddString(entry);
-    // OK has the focus: Enter installs, Escape does not.
+    // OK, the first of the template's tab stops, has the focus: Enter installs, Escape does not.
     return true;
 }

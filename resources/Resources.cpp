@@ -85,14 +85,16 @@ constexpr std::array kProgressControls = {
                     ButtonDefault | TabStop | Group},
 };
 
+// OK comes first in the tab order, so that it has the focus when the dialog opens: Enter
+// installs, and the text is not shown selected. Tab goes on to the text and the list.
 constexpr std::array kInstallControls = {
+    ControlTemplate{ui::IdOk, K::PushButton, "OK", 249, 181, 50, 14, ButtonDefault | TabStop | Group},
+    ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 303, 181, 50, 14, TabStop},
     ControlTemplate{IDC_INSTALL_TEXT, K::Edit, "", 7, 7, 346, 48,
-                    EditMultiLine | EditReadOnly | VScroll | EditAutoVScroll | Border | TabStop},
+                    EditMultiLine | EditReadOnly | VScroll | EditAutoVScroll | Border | TabStop | Group},
     ControlTemplate{ui::NoControlId, K::Label, "What becomes of each file:", 7, 61, 120, 8, 0},
     ControlTemplate{IDC_INSTALL_ENTRIES, K::ListBox, "", 7, 71, 346, 104,
                     VScroll | Border | ListNoIntegralHeight | TabStop},
-    ControlTemplate{ui::IdOk, K::PushButton, "OK", 249, 181, 50, 14, ButtonDefault | TabStop | Group},
-    ControlTemplate{ui::IdCancel, K::PushButton, "Cancel", 303, 181, 50, 14, TabStop},
 };
 
 constexpr const char* kFont = "MS Sans Serif";

@@ -3,7 +3,8 @@
 # Takes screenshots of the Windows build under Wine, on the demo installation, in a virtual X
 # server: the main window at 96 and at 144 dots per inch (Wine's LogPixels), its window menu with
 # the about entry, the about box; the mission list's menu, one callsign for the whole list, its
-# progress window and its summary.
+# progress window and its summary; a mission pack installed from that menu: the confirmation and
+# the summary.
 # Usage: screenshot-windows.sh [OUTPUT_DIR]   (default: build/screenshots)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -66,7 +67,7 @@ xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash -c '
   xdotool key shift+F10; sleep 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$out/windows-list-menu.png"
-  xdotool key Down Return
+  xdotool key Down Down Return
   dialog=$(xdotool search --sync --name "^Callsign for all missions$" | head -n 1)
   sleep 1
   import -window "$dialog" "$out/windows-batch-dialog.png"
@@ -82,6 +83,31 @@ xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash -c '
   for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
   kill $pid 2>/dev/null || true
 ' _ "$exe" "$out"
+# A mission pack from the list's menu: its name typed in the file dialog, the confirmation, the
+# summary (the replaced mission in the recycle bin, which Wine keeps in the run's own trash).
+"$root/scripts/make-demo-pack.sh" "$WINEPREFIX/drive_c/Coastal Pack.zip"
+wineserver -w
+XDG_DATA_HOME="$work/data" xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash -c '
+  exe=$1 out=$2
+  wine "$exe" & pid=$!
+  id=$(xdotool search --sync --name "^Sortilex v2.1$" | head -n 1)
+  sleep 2
+  xdotool key shift+F10; sleep 1; xdotool key Down Return
+  xdotool search --sync --onlyvisible --name "^Install missions$" >/dev/null
+  sleep 1.5
+  xdotool type --delay 10 "C:\\Coastal Pack.zip"; xdotool key Return
+  sleep 2
+  confirm=$(xdotool search --onlyvisible --name "^Install missions$" | head -n 1)
+  import -window "$confirm" "$out/windows-install-confirm.png"
+  xdotool key Return
+  summary=$(xdotool search --sync --onlyvisible --name "^Sortilex$" | head -n 1)
+  sleep 0.5
+  import -window "$summary" "$out/windows-install-summary.png"
+  xdotool key Return; sleep 0.5
+  xdotool key --window "$id" Escape
+  for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+  kill $pid 2>/dev/null || true
+' _ "$exe" "$out"
 ls "$out"/windows-96.png "$out"/windows-144.png "$out"/windows-menu.png "$out"/windows-about.png \
   "$out"/windows-list-menu.png "$out"/windows-batch-dialog.png "$out"/windows-batch-progress.png \
-  "$out"/windows-batch-summary.png
+  "$out"/windows-batch-summary.png "$out"/windows-install-confirm.png "$out"/windows-install-summary.png

@@ -9,6 +9,8 @@
 #   list-menu.png, batch-dialog.png, batch-progress.png, batch-summary.png
 #                the mission list's menu, one callsign for the whole list, its progress window
 #                (while another program holds a mission a few seconds) and its summary
+#   install-confirm.png, install-summary.png
+#                a mission pack installed from the list's menu: what goes where, and afterwards
 # Usage: screenshot.sh [--scale FACTOR] [OUTPUT_DIR]   (default: build/screenshots)
 #   --scale 1.5 or 2 shows the windows as on a high-density screen (QT_SCALE_FACTOR).
 set -euo pipefail
@@ -100,7 +102,7 @@ xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
   xdotool key shift+F10; sleep 0.6
   eval "$(xdotool getwindowgeometry --shell "$id")"
   import -window root -crop "$((WIDTH + 20))x$((HEIGHT + 42))+$((X - 10))+$((Y - 32))" "$out/list-menu.png"
-  xdotool key Down Return
+  xdotool key Down Down Return
   shot "^Callsign for all missions$" batch-dialog.png
   xdotool key ctrl+a; xdotool type --delay 20 "Red Leader"
   flock "$missions/Night Patrol.mis" sleep 6 & sleep 0.3
@@ -110,5 +112,40 @@ xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
   xdotool key Return; sleep 0.5; xdotool key Escape
   wait $pid
 ' _ "$exe" "$out" "$prefix/drive_c/Games/Vantorra/Data/Missions"
+# A mission pack from the list's menu: its name typed in the file dialog, the confirmation, the
+# summary (the replaced mission in the run's own trash).
+"$root/scripts/make-demo-pack.sh" "$prefix/Coastal Pack.zip"
+XDG_DATA_HOME="$prefix/data" xvfb-run -a -s "-screen 0 2048x1536x24" bash -c '
+  set -e
+  exe=$1 out=$2 pack=$3
+  command -v openbox >/dev/null && { openbox >/dev/null 2>&1 & sleep 1; }
+  "$exe" & pid=$!
+  shot() {  # window name pattern, file: the window with its frame where there is one
+    local id frame
+    id=$(xdotool search --sync --onlyvisible --name "$1" | tail -n 1)
+    sleep 0.7
+    frame=$(xwininfo -id "$id" -children 2>/dev/null | sed -n "s/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p")
+    if command -v openbox >/dev/null && [ -n "$frame" ] && [ "$frame" != "$(xwininfo -root | sed -n "s/.*Window id: \(0x[0-9a-f]*\).*/\1/p")" ]; then
+      import -window "$frame" "$out/$2"
+    else
+      import -window "$id" "$out/$2"
+    fi
+  }
+  xdotool search --sync --name "^Sortilex v2.1$" >/dev/null
+  sleep 0.7
+  xdotool key shift+F10; sleep 0.6; xdotool key Down Return
+  xdotool search --sync --onlyvisible --name "^Install missions$" >/dev/null
+  sleep 0.7
+  xdotool type --delay 10 "$pack"; xdotool key Return
+  sleep 1.5
+  shot "^Install missions$" install-confirm.png
+  xdotool key Return
+  shot "^Sortilex$" install-summary.png
+  xdotool key Return; sleep 0.5
+  shot "^Sortilex v2.1$" install-after.png
+  xdotool key Escape
+  wait $pid
+' _ "$exe" "$out" "$prefix/Coastal Pack.zip"
 ls "$out"/main.png "$out"/about.png "$out"/results.png "$out"/installations.png "$out"/list-menu.png \
-  "$out"/batch-dialog.png "$out"/batch-progress.png "$out"/batch-summary.png
+  "$out"/batch-dialog.png "$out"/batch-progress.png "$out"/batch-summary.png \
+  "$out"/install-confirm.png "$out"/install-summary.png
