@@ -327,7 +327,9 @@ PlaceResult PlaceStaged(StagingFolder& staging, size_t index, const std::string&
         return finish(Placed::MayNotChange, Errno(EACCES));
     // The new file takes the old one's permissions, as a rewrite keeps them.
     struct stat stagedSt {};
-    if (StatAt(stagingFd, staged, stagedSt)) ::fchmodat(stagingFd, staged.c_str(), st.st_mode & 07777, 0);
+    // Where that fails the new file keeps the staging's own permissions, which are the user's.
+    if (StatAt(stagingFd, staged, stagedSt) && ::fchmodat(stagingFd, staged.c_str(), st.st_mode & 07777, 0) != 0)
+        stagedSt = {};
     posix::TrashSlot slot;
     if (!slot.Reserve(RealPathOf(dirFd), name, st.st_dev)) return finish(Placed::NoTrash);
     struct stat now {};
