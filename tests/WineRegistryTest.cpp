@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "os/wine/RegistrySeek.h"
 #include "os/wine/WineRegistry.h"
 #include "tests/support/TestSupport.h"
 
@@ -147,6 +153,87 @@ TEST(WineRegistry, EveryWayOfReadingFindsTheSame) {
         EXPECT_EQ(shown(found), shown(mapped)) << piece;
     }
     EXPECT_EQ(shown(mapped).find("missing"), std::string::npos);
+}
+
+// A registry in Wine's order, as Wine saves one: many siblings under one key, each with a value.
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Sorted(const std::vector<std::string>& keys) {
+    std::string text = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
+    for (const std::string& k : keys) {
+        std::string spelled;
+        for (char c : k) spelled += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        text += "[" + spelled + "] 1796598835\n#time=1dd85d777490044\n\"Path\"=\"C:\\\\" + k.substr(k.rfind('\\') + 1) + "\"\n\n";
+    }
+    return text;
+}
+
+TEST(WineRegistry, AKeyIsFoundByItsHeadersInWinesOrder) {
+    // 20,000 sections in Wine's order: the key by a few reads wherever it lies; a missing one
+    // without reading on; a file whose headers break the order, or where the order turns on a
+    // letter beyond ASCII, read whole, and found all the same.
+    // Wine's order of names that share a start: a key before its subkeys, a shorter name first,
+    // case folded to lower (so '_' comes before letters).
+    const std::vector<std::string> tricky = {kAppPaths + "k10000",   kAppPaths + "k10000\\Sub", kAppPaths + "k10000 x",
+                                             kAppPaths + "k10000_",  kAppPaths + "k10000A",     kAppPaths + "k10000b"};
+    std::vector<std::string> keys;
+    for (int i = 0; i < 20000; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "k%05d", i);
+        if (i == 10000)
+            keys.insert(keys.end(), tricky.begin(), tricky.end());
+        else
+            keys.push_back(kAppPaths + name);
+    }
+    const auto search = [](const std::string& text, const std::string& key, uint64_t& at) {
+        sxtest::TempDir dir;
+        sxtest::WriteFile(dir / "system.reg", text);
+        const int fd = ::open((dir / "system.reg").c_str(), O_RDONLY | O_CLOEXEC);
+        const auto outcome = sx::os::wine::SeekSection(fd, text.size(), key, at);
+        ::close(fd);
+        return outcome;
+    };
+    using sx::os::wine::SeekOutcome;
+    const std::string text = Sorted(keys);
+    ASSERT_GT(text.size(), 1500000u);
+    for (const std::string& key : {keys.front(), keys.back(), tricky[0], tricky[1], tricky[2], tricky[3], tricky[4],
+                                   tricky[5], kAppPaths + "K12345"}) {
+        SCOPED_TRACE(key);
+        uint64_t at = 0;
+        ASSERT_EQ(search(text, key, at), SeekOutcome::Found);
+        std::string spelled = "[";
+        for (char c : key) spelled += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        EXPECT_TRUE(EqualsNoCase(text.substr(at, spelled.size() + 2), spelled + "] ")) << text.substr(at, 80);
+        EXPECT_TRUE(EqualsNoCase(Value(text, key, "Path"), "C:\\" + key.substr(key.rfind('\\') + 1)));
+    }
+    uint64_t at = 0;
+    for (const std::string& missing : {kAppPaths + "k10000c", kAppPaths + "j", kAppPaths + "z", std::string("Other")})
+        EXPECT_EQ(search(text, missing, at), SeekOutcome::Absent) << missing;
+
+    const struct {
+        const char* what;
+        std::string text;
+    } whole[] = {
+        {"a header out of order", Sorted({kAppPaths + "b", kAppPaths + "a", kAppPaths + "vnt.exe"})},
+        {"a sibling beyond ASCII", Sorted({kAppPaths + "u", kAppPaths + "v\xc3\xa9", kAppPaths + "vnt.exe"})},
+        {"no Wine registry", "REGEDIT4\n\n[Software]\n"},
+    };
+    for (const auto& w : whole) {
+        EXPECT_EQ(search(w.text, kAppPaths + "vnt.exe", at), SeekOutcome::ScanWhole) << w.what;
+        sxtest::TempDir dir;
+        sxtest::WriteFile(dir / "system.reg", w.text);
+        std::vector<sx::os::wine::WineRegKey> found;
+        const std::string vnt = kAppPaths + "vnt.exe";
+        const std::string_view key[] = {vnt}, names[] = {"Path"};
+        if (w.text.rfind("WINE", 0) != 0) continue;
+        ASSERT_TRUE(sx::os::wine::ScanWineRegistryFile(dir / "system.reg", key, names, found)) << w.what;
+        ASSERT_TRUE(found[0].found) << w.what;
+        EXPECT_EQ(found[0].values.at(0).text, "C:\\vnt.exe") << w.what;
+    }
 }
 
 }  // namespace

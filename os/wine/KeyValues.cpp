@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "os/wine/KeyValues.h"
 
+#include <cstdint>
+
 #include "base/Text.h"
 
 namespace sx::os::wine {
@@ -114,6 +116,60 @@ KvNode ParseKeyValues(std::string_view text) {
         node.block = true;
         open.back()->children.push_back(std::move(node));
         open.push_back(&open.back()->children.back());
+    }
+    return root;
+}
+
+KvNode ParseBinaryKeyValues(std::string_view data) {
+    KvNode root;
+    root.block = true;
+    std::vector<KvNode*> open = {&root};
+    size_t pos = 0, nodes = 0;
+    const auto cstring = [&](std::string& out) {
+        const size_t end = data.find('\0', pos);
+        if (end == std::string_view::npos) return false;
+        out.assign(data.substr(pos, end - pos));
+        pos = end + 1;
+        return true;
+    };
+    const auto integer = [&](size_t bytes, uint64_t& out) {
+        if (data.size() - pos < bytes) return false;
+        out = 0;
+        for (size_t k = 0; k < bytes; ++k) out |= static_cast<uint64_t>(static_cast<unsigned char>(data[pos + k])) << (8 * k);
+        pos += bytes;
+        return true;
+    };
+    while (pos < data.size()) {
+        const auto type = static_cast<unsigned char>(data[pos++]);
+        if (type == 8 || type == 11) {
+            if (open.size() == 1) break;
+            open.pop_back();
+            continue;
+        }
+        KvNode node;
+        if (++nodes > kKvMaxNodes || !cstring(node.key)) break;
+        uint64_t number = 0;
+        if (type == 0) {
+            if (static_cast<int>(open.size()) > kKvMaxDepth) break;
+            node.block = true;
+            open.back()->children.push_back(std::move(node));
+            open.push_back(&open.back()->children.back());
+            continue;
+        }
+        if (type == 1) {
+            if (!cstring(node.value)) break;
+        } else if (type == 2 || type == 4 || type == 6) {
+            if (!integer(4, number)) break;
+            node.value = std::to_string(number);
+        } else if (type == 7 || type == 10) {
+            if (!integer(8, number)) break;
+            node.value = std::to_string(number);
+        } else if (type == 3) {
+            if (!integer(4, number)) break;  // a float: only its presence matters here
+        } else {
+            break;
+        }
+        open.back()->children.push_back(std::move(node));
     }
     return root;
 }

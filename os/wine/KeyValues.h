@@ -34,4 +34,10 @@ inline constexpr size_t kKvMaxNodes = 100000;
 // block or quote) end the reading: what was read before stays, blocks left open are closed.
 KvNode ParseKeyValues(std::string_view text);
 
+// The binary form of KeyValues (Steam's shortcuts.vdf): a type byte, a NUL-terminated key and
+// the value: 0 a block, 1 a string, 2 a 32-bit integer (given as its unsigned decimal), 7 a
+// 64-bit one, 8 the end of a block. The same bounds and the same ending where the data breaks
+// off or holds a type this does not know.
+KvNode ParseBinaryKeyValues(std::string_view data);
+
 }  // namespace sx::os::wine

@@ -131,10 +131,10 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
     ReadLutris(c, roots.configHome + "/lutris", roots.dataHome + "/lutris", false);
     ReadBottles(c, roots.dataHome + "/bottles", false);
     std::string steam;  // the first Steam folder there is, for Heroic's Protons
-    for (const std::string& s : SteamFolders(roots)) {
-        ReadSteam(c, s);
+    const std::vector<std::string> steamFolders = SteamFolders(roots);
+    ReadSteam(c, steamFolders);
+    for (const std::string& s : steamFolders)
         if (steam.empty() && IsFolder(s)) steam = s;
-    }
     ReadPlayOnLinux(c);
     ReadHeroic(c, roots.configHome + "/heroic", steam, false);
     // The same tools installed from Flathub keep their settings in their sandbox's folders.
@@ -153,7 +153,7 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
         if (real.empty() || !seen.insert(real).second) continue;
         p.modified = Modified(p.path);
         if (p.modified < 0) continue;
-        p.refused = ForeignPrefix(p.path);
+        if (std::string foreign = ForeignPrefix(p.path); !foreign.empty()) p.refused = std::move(foreign);
         // The programs the start runs (a runtime's entry point, Proton's script, a Wine), and
         // their folders.
         for (const std::string& part : p.start.argv)

@@ -35,6 +35,9 @@ std::vector<std::string> SearchReport::Lines() const {
     if (filesCut > 0)
         lines.push_back(Thousands(bytesPassedOver) + " bytes of " + Thousands(filesCut) +
                         " settings files past their size bound");
+    if (filesNotRead > 0)
+        lines.push_back(Thousands(filesNotRead) + " settings files beyond the first " + Thousands(kRunFiles) +
+                        " files or " + Thousands(kRunBytes >> 20) + " MiB a search reads");
     if (librariesPassedOver > 0)
         lines.push_back(Thousands(librariesPassedOver) + " Steam libraries beyond the first " +
                         std::to_string(kMaxLibraries));
@@ -103,39 +106,48 @@ std::vector<std::string> YamlTexts(const std::string& text,
     return texts;
 }
 
+bool Collector::Full(const std::string& tool) {
+    return m_ofTool[tool] >= kMaxCandidatesPerTool;
+}
+
 void Collector::Add(PrefixCandidate candidate) {
     if (candidate.path.empty() || !IsFolder(candidate.path)) return;
-    if (candidate.tool != m_lastTool) {
-        m_lastTool = candidate.tool;
-        m_ofTool = static_cast<int>(std::count_if(m_found.begin(), m_found.end(), [&](const auto& f) {
-            return f.tool == candidate.tool;
-        }));
-    }
-    if (++m_ofTool > kMaxCandidatesPerTool) {
+    if (Full(candidate.tool)) {
         ++m_report.candidatesPassedOver;
         return;
     }
+    ++m_ofTool[candidate.tool];
     m_found.push_back(std::move(candidate));
 }
 
-std::optional<std::string> Collector::Read(const std::string& path, size_t bound) {
+const std::string* Collector::Read(const std::string& path, size_t bound) {
+    auto [it, fresh] = m_read.try_emplace(path);
+    if (!fresh) return it->second ? &*it->second : nullptr;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    if (m_files == kRunFiles || m_bytes == kRunBytes) {
+        ++m_report.filesNotRead;
+        return nullptr;
+    }
     InputFile f;
-    if (!f.Open(path)) return std::nullopt;
+    if (!f.Open(path)) return nullptr;
+    ++m_files;
+    bound = static_cast<size_t>(std::min<uint64_t>(bound, kRunBytes - m_bytes));
     std::string text;
     char buf[1 << 14];
     while (text.size() < bound) {
         const std::ptrdiff_t n = f.Read(buf, std::min(sizeof buf, bound - text.size()));
-        if (n < 0) return std::nullopt;
+        if (n < 0) return nullptr;
         if (n == 0) break;
         text.append(buf, static_cast<size_t>(n));
     }
+    m_bytes += text.size();
     if (static_cast<uint64_t>(st.st_size) > text.size() && text.size() == bound) {
         ++m_report.filesCut;
         m_report.bytesPassedOver += static_cast<uint64_t>(st.st_size) - text.size();
     }
-    return text;
+    it->second = std::move(text);
+    return &*it->second;
 }
 
 std::vector<std::string> Collector::Entries(const std::string& folder) {

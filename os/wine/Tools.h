@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,16 +53,21 @@ struct PrefixCandidate {
 struct SearchReport {
     uint64_t bytesPassedOver = 0;  // of settings files past their bound
     int filesCut = 0;
+    int filesNotRead = 0;  // past the run's bound of files or bytes
     int librariesPassedOver = 0;
     int candidatesPassedOver = 0;
     std::vector<std::string> Lines() const;
 };
 
-// Bounds that keep a hostile home from costing more than a real one.
-inline constexpr size_t kSettingsBound = 1u << 20;  // a tool's settings file
+// Bounds that keep a hostile home from costing more than a real one. They hold together: every
+// file is read at most once a run and parsed once, and the caps apply before the reads.
+inline constexpr size_t kSettingsBound = 1u << 20;   // a tool's settings file
+inline constexpr size_t kManifestBound = 64u << 10;  // a tool's or an app's manifest
 inline constexpr size_t kSmallFileBound = 8u << 10;  // Proton's config_info and version files
 inline constexpr int kMaxLibraries = 64;             // Steam libraries
 inline constexpr int kMaxCandidatesPerTool = 4096;
+inline constexpr uint64_t kRunBytes = uint64_t{64} << 20;  // settings and manifests, in all
+inline constexpr int kRunFiles = 4096;
 
 // Gathers what the readers find.
 class Collector {
@@ -72,9 +78,15 @@ class Collector {
 
     // A prefix a tool names, if it is a folder; a tool's first kMaxCandidatesPerTool only.
     void Add(PrefixCandidate candidate);
+    // True when the tool has its kMaxCandidatesPerTool already: what would be read for another
+    // is not read. A reader asks before it reads a prefix's files, and counts what it passes by.
+    bool Full(const std::string& tool);
+    void PassOver(int candidates) { m_report.candidatesPassedOver += candidates; }
     // A settings file whole if it is a regular file; past bound, its first bound bytes (the rest
-    // is counted as passed over). Nothing when it cannot be read.
-    std::optional<std::string> Read(const std::string& path, size_t bound = kSettingsBound);
+    // is counted as passed over). Null when it cannot be read, or when the run's reads have
+    // reached kRunFiles files or kRunBytes bytes. A file is read once a run: asked again, the
+    // text read the first time (which lives as long as the collector).
+    const std::string* Read(const std::string& path, size_t bound = kSettingsBound);
     // The names in a folder, sorted; a folder's first kMaxCandidatesPerTool entries only.
     std::vector<std::string> Entries(const std::string& folder);
 
@@ -84,8 +96,10 @@ class Collector {
     SearchRoots m_roots;
     SearchReport& m_report;
     std::vector<PrefixCandidate> m_found;
-    std::string m_lastTool;
-    int m_ofTool = 0;
+    std::map<std::string, std::optional<std::string>> m_read;  // each file asked for, once
+    std::map<std::string, int> m_ofTool;                       // candidates added, by tool
+    int m_files = 0;
+    uint64_t m_bytes = 0;
 };
 
 bool IsFolder(const std::string& path);
@@ -116,8 +130,11 @@ void ReadLutris(Collector& c, const std::string& configDir, const std::string& d
                 bool flatpak);
 // Bottles: each bottle is a prefix, under the runner its bottle.yml names.
 void ReadBottles(Collector& c, const std::string& dataDir, bool flatpak);
-// Steam: the prefix of each game Proton ran, in every library, under that Proton.
-void ReadSteam(Collector& c, const std::string& steamDir);
+// Steam: the prefix of each game Proton ran, in every library of every installation (each
+// once, however many of the folders are links to one), under the tool Steam would start: the one
+// it was told to use for the game or for every game (config.vdf), else the Proton that made the
+// prefix.
+void ReadSteam(Collector& c, const std::vector<std::string>& steamDirs);
 // PlayOnLinux: its prefixes, under the Wine version each one's settings name.
 void ReadPlayOnLinux(Collector& c);
 // Heroic: the prefix of each game's settings, under the Wine or Proton they name.

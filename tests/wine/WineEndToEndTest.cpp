@@ -4,8 +4,14 @@
 // Run by run-wine-test.sh, which makes the prefix and installs the game; see there.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <sstream>
+
+#include "os/wine/RegistrySeek.h"
+#include "os/wine/RegistryText.h"
 #include "tests/support/Launcher.h"
 
 using namespace sx;
@@ -52,6 +58,36 @@ TEST(Wine, RegistryGameStartAndResults) {
                                                         {IDC_BOMBERS_BY_PLAYER, "0"}}));
     EXPECT_EQ(table.allied, (Items{"AlliedFlak: 4", "AlliedFlakByPlayer: 1"}));
     EXPECT_EQ(table.axis, Items{"AxisArmor: 6"});
+}
+
+TEST(Wine, ARealRegistryIsInTheOrderTheHeaderSearchTrusts) {
+    // Every section header of the prefix wineboot made follows the one before it in Wine's
+    // order, and the game's key is found by the headers alone.
+    const char* prefix = std::getenv("WINEPREFIX");
+    ASSERT_TRUE(prefix) << "run through run-wine-test.sh";
+    const std::string path = std::string(prefix) + "/system.reg", text = ReadFile(path);
+    std::istringstream lines(text);
+    std::u16string before;
+    int headers = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] != '[') continue;
+        size_t i = 1;
+        const auto name = sx::os::wine::regtext::ParseEscaped(line, i, ']');
+        ASSERT_TRUE(name) << line;
+        bool unsure = false;
+        if (headers++ > 0) {
+            const int order = sx::os::wine::WineKeyOrder(before, *name, unsure);
+            EXPECT_TRUE(order < 0 || unsure) << line;
+        }
+        before = *name;
+    }
+    EXPECT_GT(headers, 5000);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t at = 0;
+    EXPECT_EQ(sx::os::wine::SeekSection(fd, text.size(), "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\vnt.exe", at),
+              sx::os::wine::SeekOutcome::Found);
+    ::close(fd);
+    EXPECT_EQ(text.compare(at, 9, "[Software"), 0);
 }
 
 }  // namespace
