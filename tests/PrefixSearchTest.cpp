@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <filesystem>
 
 #include "catalogue/Catalogue.h"
@@ -28,6 +29,8 @@ struct Home {
     Env home{"HOME", dir.path()}, prefix{"WINEPREFIX", std::nullopt};
     Env config{"XDG_CONFIG_HOME", std::nullopt}, data{"XDG_DATA_HOME", std::nullopt};
     Env system{"WINE", dir / "bin/wine"};  // the system's Wine, which a tool's own must beat
+    // Programs of the home's own on the PATH first (umu-run, where a row installs it there).
+    Env onPath{"PATH", dir / "ubin:" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin")};
     Home() { Program("bin/wine"); }
     std::string operator/(const std::string& p) const { return dir / p; }
 
@@ -55,7 +58,8 @@ struct Home {
     std::string Program(const std::string& path, const std::string& more = "") const {
         const std::string log = "'" + (dir / "started") + "'";
         File(path, "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" \"W=$WINEPREFIX\" \"S=$STEAM_COMPAT_DATA_PATH\" "
-                   "\"C=$STEAM_COMPAT_CLIENT_INSTALL_PATH\" \"A=$SteamAppId/$SteamGameId\" >> " + log +
+                   "\"C=$STEAM_COMPAT_CLIENT_INSTALL_PATH\" \"A=$SteamAppId/$SteamGameId\" "
+                   "${PROTONPATH+\"U=$PROTONPATH $GAMEID $STORE $PROTON_VERB\"} >> " + log +
                        "\necho >> " + log + "\n" + more);
         ::chmod((dir / path).c_str(), 0755);
         return dir / path;
@@ -95,6 +99,15 @@ const std::string kSteamEnv = "|W=|S=~/" + kLib + "/steamapps/compatdata/42|C=~/
 const std::string kProton = "~/" + kLib + "/steamapps/common/Proton 8.0/proton|waitforexitandrun|vnt.exe";
 const std::string kRuntime = "~/" + kLib + "/steamapps/common/SteamLinuxRuntime_sniper/_v2-entry-point|--verb=waitforexitandrun|--|";
 
+// Steam's config.vdf with the tool it was told to use for one app id.
+std::string kConfig(const std::string& app, const std::string& tool) {
+    return "\"InstallConfigStore\"\n{\n\t\"Software\"\n\t{\n\t\t\"valve\"\n\t\t{\n\t\t\t\"Steam\"\n\t\t\t{\n"
+           "\t\t\t\t\"CompatToolMapping\"\n\t\t\t\t{\n\t\t\t\t\t\"" + app + "\"\n\t\t\t\t\t{\n"
+           "\t\t\t\t\t\t\"name\"\t\t\"" + tool + "\"\n\t\t\t\t\t\t\"config\"\t\t\"\"\n\t\t\t\t\t\t\"priority\"\t\t\"250\"\n"
+           "\t\t\t\t\t}\n\t\t\t\t}\n";
+}
+const std::string kConfigEnd = "\t\t\t}\n\t\t}\n\t}\n}\n";
+
 // A Steam prefix of app 42 in the second library, made by Proton 8.0 as its config_info says.
 void SteamGame(Home& h, const std::string& list, const std::string& fonts = "/files/share/fonts/") {
     h.File(".steam/root/steamapps/libraryfolders.vdf", list);
@@ -120,13 +133,27 @@ TEST(PrefixSearch, EachToolsSetups) {
              h.Program(".local/share/lutris/runners/wine/lutris-8/bin/wine");
          },
          "G", "~/.local/share/lutris/runners/wine/lutris-8/bin/wine|vnt.exe|W=~/G|S=|C=|A=/|", ""},
-        {"Lutris, files/bin/wine in a folder named like a Proton, from the runner's settings",
+        {"Lutris, a Proton from the runner's settings, through the umu of its runtime",
          [](Home& h) {
              h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\n");
              h.File(".config/lutris/runners/wine.yml", "wine:\n  version: GE-Proton8-26\n");
              h.Program(".local/share/lutris/runners/wine/GE-Proton8-26/files/bin/wine");
+             h.Program(".local/share/lutris/runtime/umu/umu_run.py");
+             h.Program("ubin/umu-run");
          },
-         "G", "~/.local/share/lutris/runners/wine/GE-Proton8-26/files/bin/wine|vnt.exe|W=~/G|S=|C=|A=/|", ""},
+         "G", "~/.local/share/lutris/runtime/umu/umu_run.py|vnt.exe|W=~/G|S=|C=|A=/|U=~/.local/share/lutris/runners/wine/GE-Proton8-26 umu-default  waitforexitandrun|", ""},
+        {"Lutris, the latest GE-Proton, through umu on the PATH",
+         [](Home& h) {
+             h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: ge-proton\n");
+             h.Program("ubin/umu-run");
+         },
+         "G", "~/ubin/umu-run|vnt.exe|W=~/G|S=|C=|A=/|U=GE-Proton umu-default  waitforexitandrun|", ""},
+        {"Lutris, a Proton of Steam's, umu not installed",
+         [](Home& h) {
+             h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: Proton 9.0\n");
+             h.Proton(".steam/root/steamapps/common/Proton 9.0");
+         },
+         "G", "~/bin/wine|vnt.exe|W=~/G|S=|C=|A=/|", "umu-launcher (for Proton 9.0)"},
         {"Lutris, dist/bin/wine; settings beside the data (no ~/.config/lutris)",
          [](Home& h) {
              h.File(".local/share/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: wine-9\n");
@@ -155,6 +182,21 @@ TEST(PrefixSearch, EachToolsSetups) {
              h.Program(".local/share/bottles/runners/soda-7/files/bin/wine");
          },
          ".local/share/bottles/bottles/V", "~/.local/share/bottles/runners/soda-7/files/bin/wine|vnt.exe|W=~/.local/share/bottles/bottles/V|S=|C=|A=/|", ""},
+        {"Bottles, a bottle of a path of its own (placeholder.yml)",
+         [](Home& h) {
+             h.File(".local/share/bottles/bottles/V/placeholder.yml", "Path: ~/MyBottle\n");
+             h.File("MyBottle/bottle.yml", "Name: V\nRunner: soda-7\n");
+             h.Program(".local/share/bottles/runners/soda-7/files/bin/wine");
+         },
+         "MyBottle", "~/.local/share/bottles/runners/soda-7/files/bin/wine|vnt.exe|W=~/MyBottle|S=|C=|A=/|", ""},
+        {"Bottles, its bottles moved by custom_bottles_path; a win64 bottle under the runner's wine64",
+         [](Home& h) {
+             h.File(".local/share/bottles/data.yml", "custom_bottles_path: ~/Elsewhere\nnotifications: true\n");
+             h.File("Elsewhere/V/bottle.yml", "Name: V\nArch: win64\nRunner: soda-7\n");
+             h.Program(".local/share/bottles/runners/soda-7/files/bin/wine");
+             h.Program(".local/share/bottles/runners/soda-7/files/bin/wine64");
+         },
+         "Elsewhere/V", "~/.local/share/bottles/runners/soda-7/files/bin/wine64|vnt.exe|W=~/Elsewhere/V|S=|C=|A=/|", ""},
         {"Bottles, the system's Wine", [](Home& h) { h.File(".local/share/bottles/bottles/V/bottle.yml", "Runner: sys-wine-9.0\n"); },
          ".local/share/bottles/bottles/V", "~/bin/wine|vnt.exe|W=~/.local/share/bottles/bottles/V|S=|C=|A=/|", ""},
         {"Bottles from Flathub, the system Wine of its sandbox",
@@ -200,6 +242,42 @@ TEST(PrefixSearch, EachToolsSetups) {
              h.File(kLib + "/steamapps/compatdata/42/version", "3.7-8\n");
          },
          kPfx, "~/bin/wine|vnt.exe|W=~/" + kPfx + "|S=|C=|A=/|", "Proton 3.7-8"},
+        {"Steam, the tool it was told to use for the game (a GE-Proton of its own), not the one that made the prefix",
+         [](Home& h) {
+             SteamGame(h, "\"libraryfolders\" { \"1\" { \"path\" \"" + (h / kLib) + "\" } }");
+             h.Proton(".steam/root/compatibilitytools.d/GE9");
+             h.File(".steam/root/compatibilitytools.d/GE9/compatibilitytool.vdf",
+                    "\"compatibilitytools\" { \"compat_tools\" { \"GE-Proton9-20\" { \"install_path\" \".\" \"display_name\" \"GE\" } } }");
+             h.File(".steam/root/config/config.vdf", kConfig("42", "GE-Proton9-20") + kConfigEnd);
+         },
+         kPfx, "~/.steam/root/compatibilitytools.d/GE9/proton|waitforexitandrun|vnt.exe" + kSteamEnv, ""},
+        {"Steam, the tool for every other game, one of Valve's by its internal name",
+         [](Home& h) {
+             SteamGame(h, "\"libraryfolders\" { \"1\" { \"path\" \"" + (h / kLib) + "\" } }");
+             h.Proton(kLib + "/steamapps/common/Proton 9.0");
+             h.File(".steam/root/config/config.vdf", kConfig("0", "proton_9") + kConfigEnd);
+         },
+         kPfx, "~/" + kLib + "/steamapps/common/Proton 9.0/proton|waitforexitandrun|vnt.exe" + kSteamEnv, ""},
+        {"Steam, the tool it was told to use is gone: the one that made the prefix",
+         [](Home& h) {
+             SteamGame(h, "\"libraryfolders\" { \"1\" { \"path\" \"" + (h / kLib) + "\" } }");
+             h.File(".steam/root/config/config.vdf", kConfig("42", "GE-Proton7-1") + kConfigEnd);
+         },
+         kPfx, kProton + kSteamEnv, ""},
+        {"Steam, a non-Steam game: app 0, the shortcut's id in the game id",
+         [](Home& h) {
+             h.Prefix(".steam/root/steamapps/compatdata/3000000000/pfx");
+             h.File(".steam/root/steamapps/compatdata/3000000000/config_info", "8\n" + (h / ".steam/root/steamapps/common/P/files/share/fonts/") + "\n");
+             h.Proton(".steam/root/steamapps/common/P");
+             // shortcuts.vdf, binary: "shortcuts" { "0" { appid 3000000000 (int32), AppName "Vantorra" } }
+             using namespace std::string_literals;
+             const std::string shortcuts = "\0shortcuts\0\0" "0\0\x02" "appid\0"s + "\x00\x5e\xd0\xb2"s +
+                                           "\x01" "AppName\0Vantorra\0\x08\x08\x08"s;
+             h.File(".steam/root/userdata/1234/config/shortcuts.vdf", shortcuts);
+         },
+         ".steam/root/steamapps/compatdata/3000000000/pfx",
+         "~/.steam/root/steamapps/common/P/proton|waitforexitandrun|vnt.exe|W=|S=~/.steam/root/steamapps/compatdata/3000000000|"
+         "C=~/.steam/root|A=0/12884901888033554432|", ""},
         {"Steam from the Snap store",
          [](Home& h) { h.Prefix("snap/steam/common/.local/share/Steam/steamapps/compatdata/7/pfx"); },
          "snap/steam/common/.local/share/Steam/steamapps/compatdata/7/pfx",
@@ -228,13 +306,36 @@ TEST(PrefixSearch, EachToolsSetups) {
              h.File(".config/heroic/GamesConfig/a.json", R"({"a": {"winePrefix": "~/H", "wineVersion": {"bin": "~/hw/bin/wine", "name": "Wine-GE", "type": "wine"}}})");
          },
          "H", "~/hw/bin/wine|vnt.exe|W=~/H|S=|C=|A=/|", ""},
-        {"Heroic, a Proton: its pfx, started as Heroic starts it",
+        {"Heroic, a Proton with umu turned off for every game: its pfx, started as Heroic starts it",
          [](Home& h) {
              h.Program("GE/proton");
              MakeDirs(h / ".steam/steam");
+             h.File(".config/heroic/config.json", R"({"defaultSettings": {"disableUMU": true}})");
              h.File(".config/heroic/GamesConfig/a.json", R"({"a": {"winePrefix": "~/H", "wineVersion": {"bin": "~/GE/proton", "name": "GE", "type": "proton"}}})");
          },
-         "H/pfx", "~/GE/proton|run|vnt.exe|W=|S=~/H|C=~/.steam/steam|A=/|", ""},
+         "H/pfx", "~/GE/proton|waitforexitandrun|vnt.exe|W=|S=~/H|C=~/.steam/steam|A=/|", ""},
+        {"Heroic, a Proton through umu on the PATH, a game of the Epic store",
+         [](Home& h) {
+             h.Program("GE/proton");
+             h.Program("ubin/umu-run");
+             h.File(".config/heroic/legendaryConfig/legendary/installed.json", R"({"a": {"title": "V"}})");
+             h.File(".config/heroic/GamesConfig/a.json", R"({"a": {"winePrefix": "~/H", "wineVersion": {"bin": "~/GE/proton", "name": "GE", "type": "proton"}}})");
+         },
+         "H/pfx", "~/ubin/umu-run|vnt.exe|W=~/H|S=|C=|A=/|U=~/GE umu-0 egs waitforexitandrun|", ""},
+        {"Heroic, a Proton through its own umu, umu on for this game",
+         [](Home& h) {
+             h.Program("GE/proton");
+             h.Program(".config/heroic/tools/runtimes/umu/umu_run.py");
+             h.File(".config/heroic/config.json", R"({"defaultSettings": {"disableUMU": true}})");
+             h.File(".config/heroic/GamesConfig/a.json", R"({"a": {"winePrefix": "~/H", "disableUMU": false, "wineVersion": {"bin": "~/GE/proton", "name": "GE", "type": "proton"}}})");
+         },
+         "H/pfx", "~/.config/heroic/tools/runtimes/umu/umu_run.py|vnt.exe|W=~/H|S=|C=|A=/|U=~/GE umu-0 none waitforexitandrun|", ""},
+        {"Heroic, a Proton, umu not installed",
+         [](Home& h) {
+             h.Program("GE/proton");
+             h.File(".config/heroic/GamesConfig/a.json", R"({"a": {"winePrefix": "~/H", "wineVersion": {"bin": "~/GE/proton", "name": "GE", "type": "proton"}}})");
+         },
+         "H/pfx", "~/bin/wine|vnt.exe|W=~/H/pfx|S=|C=|A=/|", "umu-launcher (for GE)"},
         {"Heroic from Flathub, its Wine inside its sandbox",
          [](Home& h) {
              h.File(".var/app/com.heroicgameslauncher.hgl/config/heroic/GamesConfig/a.json",
@@ -348,6 +449,19 @@ TEST(PrefixSearch, BoundsAndTrust) {
              owner(h / ".local/share/lutris/runners/wine/w/bin", 0, 0, S_IFDIR | 0777);
          },
          "refused: ~/.local/share/lutris/runners/wine/w/bin can be changed by every user.\n" + kWine, ""},
+        {"a Proton's manifest naming a program outside its folder",
+         [](Home& h) {
+             h.Prefix(".steam/root/steamapps/compatdata/1/pfx", true, 60);
+             h.File(".steam/root/steamapps/compatdata/1/config_info", "8\n" + (h / "P/files/share/fonts/") + "\n");
+             h.Program("theirs/run");
+             h.File("P/toolmanifest.vdf", "\"manifest\" { \"commandline\" \"/../theirs/run %verb%\" }");
+         },
+         "refused: the program ~/P/../theirs/run that ~/P/toolmanifest.vdf names lies outside that tool's folder.\n" + kWine, ""},
+        {"a prefix named with ESC and CR",
+         [](Home& h) { h.Prefix(".local/share/wineprefixes/a\x1b]0;owned\x07" "b\rc", true, 60); },
+         "winetricks\t~/.local/share/wineprefixes/a\\x1B]0;owned\\x07b\\x0Dc\t" + kGame +
+             "\tWINEPREFIX=~/.local/share/wineprefixes/a\\x1B]0;owned\\x07b\\x0Dc ~/bin/wine vnt.exe\n" + kWine,
+         ""},
         {"a folder above a runner that another group may change",
          [&](Home& h) {
              lutrisRunner(h);
@@ -411,6 +525,98 @@ TEST(PrefixSearch, NothingInstalledIsSaidOnStderr) {
     EXPECT_EQ(l.code, 1);
     EXPECT_EQ(l.out, "");
     EXPECT_EQ(l.err, "Vantorra not detected on your machine\n");
+}
+
+// A text file of exactly bytes bytes: the text, then a comment line that fills it up.
+std::string AtBound(const std::string& text, size_t bytes, const std::string& comment = "//") {
+    return text + comment + std::string(bytes - text.size() - comment.size() - 1, 'x') + "\n";
+}
+
+TEST(PrefixSearch, AHostileHomeWithinEveryBound) {
+    // 64 Steam libraries of two prefixes each, every settings and manifest file at its bound, each
+    // Proton asking for a runtime whose manifest lies in every library: each file is read at most
+    // once, within the run's bound of files, and the window opens at once.
+#if defined(__SANITIZE_ADDRESS__)
+    const long limitMs = 20000;
+#else
+    const long limitMs = 2000;
+#endif
+    Home h;
+    std::string list = "\"libraryfolders\" {\n";
+    for (int l = 0; l < 64; ++l) {
+        const std::string lib = "L" + std::to_string(l);
+        list += "\"" + std::to_string(l) + "\" { \"path\" \"" + (h / lib) + "\" }\n";
+        h.Proton(lib + "/steamapps/common/P");
+        h.File(lib + "/steamapps/common/P/toolmanifest.vdf",
+               AtBound("\"manifest\" { \"commandline\" \"/proton %verb%\" \"require_tool_appid\" \"1628350\" }\n",
+                       os::wine::kManifestBound));
+        h.File(lib + "/steamapps/appmanifest_1628350.acf",
+               AtBound("\"AppState\" { \"appid\" \"1628350\" \"installdir\" \"Missing\" }\n", os::wine::kManifestBound));
+        for (int k = 0; k < 2; ++k) {
+            const std::string compat = lib + "/steamapps/compatdata/" + std::to_string(100 + k);
+            h.Prefix(compat + "/pfx", l == 0 && k == 0, 100 + l);
+            h.File(compat + "/config_info",
+                   AtBound("8\n" + (h / lib) + "/steamapps/common/P/files/share/fonts/\n", os::wine::kSmallFileBound, ""));
+        }
+    }
+    h.File(".steam/root/steamapps/libraryfolders.vdf", AtBound(list + "}\n", os::wine::kSettingsBound));
+    h.File(".steam/root/config/config.vdf", AtBound("\"InstallConfigStore\" { }\n", os::wine::kSettingsBound));
+    h.File(".steam/root/userdata/1/config/shortcuts.vdf", std::string(os::wine::kSettingsBound, '\x01'));
+    std::map<std::string, int> opened;
+    os::SetFaultHook([&opened, &h](os::FileOp op, const std::string& path) {
+        // The tools' files; not the registries (the header search bounds those) nor the game's
+        // (opened by their names in their folder).
+        if (op == os::FileOp::Open && path.rfind(h.dir.path(), 0) == 0 && !path.ends_with("/system.reg") &&
+            path.find("/drive_c/") == std::string::npos)
+            ++opened[path];
+        return std::error_code();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    {
+        FakeHost host;
+        CLauncherDlg dlg;
+        host.Open(dlg);
+        EXPECT_EQ(dlg.m_strGameDir, "C:\\Games\\Vantorra");
+        EXPECT_EQ(os::wine::Prefix(), h / "L0/steamapps/compatdata/100/pfx");
+    }
+    const long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now() - start).count());
+    os::SetFaultHook(nullptr);
+    int twice = 0;
+    for (const auto& [path, times] : opened)
+        if (times > 1) ADD_FAILURE() << path << " read " << times << " times", ++twice;
+    EXPECT_EQ(twice, 0);
+    EXPECT_LE(opened.size(), static_cast<size_t>(os::wine::kRunFiles));
+    EXPECT_GT(opened.size(), 64u * 3);  // every Proton's manifest and every prefix's config_info
+    EXPECT_LT(ms, limitMs);
+    const CommandRun l = ListInstallations(h);
+    EXPECT_EQ(l.code, 0);
+    EXPECT_LT(l.ms, limitMs);
+    std::printf("window %ld ms, --list-installations %ld ms, %zu files read\n", ms, l.ms, opened.size());
+}
+
+TEST(PrefixSearch, TrustIsCheckedAgainRightBeforeTheStart) {
+    // The runner was the player's own at the search; by the time of "Launch" another user may
+    // change its folder: nothing starts, and the player is told why.
+    Home h;
+    h.File(".config/lutris/games/v.yml", "game:\n  prefix: ~/G\nwine:\n  version: w\n");
+    h.Program(".local/share/lutris/runners/wine/w/bin/wine");
+    h.Prefix("G");
+    FakeHost host;
+    CLauncherDlg dlg;
+    FakeWindow& w = host.Open(dlg);
+    ASSERT_EQ(os::wine::Prefix(), h / "G");
+    const std::string bin = h / ".local/share/lutris/runners/wine/w/bin";
+    os::SetOwnerHook([&bin](const std::string& p) -> std::optional<os::PathOwner> {
+        if (p == bin) return os::PathOwner{4242, 4242, S_IFDIR | 0755};
+        return std::nullopt;
+    });
+    w.Click(IDC_LAUNCH_GAME);
+    os::SetOwnerHook(nullptr);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find(bin + " belongs to another user."), std::string::npos) << host.messages[0].text;
+    ::usleep(200000);
+    EXPECT_EQ(ReadFile(h / "started"), "");
 }
 
 TEST(PrefixSearch, ARunSearchesOnce) {

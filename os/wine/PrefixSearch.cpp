@@ -118,6 +118,23 @@ std::string Untrusted(const std::string& programFolder) {
     }
 }
 
+std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders) {
+    for (const std::string& folder : programFolders)
+        if (std::string why = Untrusted(folder); !why.empty()) return why;
+    for (std::string& part : start.argv) {
+        if (!part.starts_with('/')) continue;
+        const std::string real = RealPathOf(part);
+        if (real.empty()) return part + " cannot be found.";
+        if (auto why = Changeable(real, false)) return *why;
+        for (std::string d = Parent(real);; d = Parent(d)) {
+            if (auto why = Changeable(d, true)) return *why;
+            if (d == "/") break;
+        }
+        part = real;
+    }
+    return {};
+}
+
 std::string ForeignPrefix(const std::string& prefix) {
     const std::optional<PathOwner> o = OwnerOf(prefix);
     return o && o->uid != ::getuid() ? "the Wine prefix " + prefix + " belongs to another user."
@@ -154,13 +171,10 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
         p.modified = Modified(p.path);
         if (p.modified < 0) continue;
         if (std::string foreign = ForeignPrefix(p.path); !foreign.empty()) p.refused = std::move(foreign);
-        // The programs the start runs (a runtime's entry point, Proton's script, a Wine), and
-        // their folders.
-        for (const std::string& part : p.start.argv)
-            if (p.refused.empty() && part.starts_with('/'))
-                if (auto why = Changeable(part, false)) p.refused = *why;
-        for (const std::string& folder : p.programFolders)
-            if (p.refused.empty()) p.refused = Untrusted(folder);
+        // The programs the start runs (a runtime's entry point, Proton's script, a Wine, umu),
+        // where they resolve to, and their folders.
+        StartCommand resolved = p.start;
+        if (p.refused.empty()) p.refused = TrustNow(resolved, p.programFolders);
         unique.push_back(std::move(p));
     }
     std::stable_sort(unique.begin(), unique.end(),

@@ -35,6 +35,11 @@ PrefixCandidate DescribePrefix(const std::vector<PrefixCandidate>& found, const 
 // for this user's own private group, and a sticky folder above the program's folder, whose
 // entries only their owners may rename, is allowed too.
 std::string Untrusted(const std::string& programFolder);
+// Why a start may not run: a program folder of it fails Untrusted, or a program it names, where
+// it resolves to, or a folder above that, may be changed by another user. Checked at the search
+// and again right before the start, which then names each program by its resolved path (a link
+// swapped afterwards changes nothing). Empty when it may run.
+std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders);
 // Why a prefix may not be used: it belongs to another user. Empty when it may.
 std::string ForeignPrefix(const std::string& prefix);
 

@@ -75,6 +75,23 @@ void StartUnderWine(PrefixCandidate& c, const std::string& wine) {
     c.programFolders = {folder.ends_with("/bin") ? Parent(folder) : folder};
 }
 
+void StartUnderUmu(PrefixCandidate& c, const SearchRoots& roots, const std::string& umu, const std::string& prefix,
+                   const std::string& protonPath, const std::vector<std::string>& toolEnv) {
+    c.start.argv = {umu};
+    c.start.env = {"WINEPREFIX=" + prefix, "PROTONPATH=" + protonPath};
+    c.start.env.insert(c.start.env.end(), toolEnv.begin(), toolEnv.end());
+    c.start.env.push_back("PROTON_VERB=waitforexitandrun");
+    const std::string folder = Parent(umu);
+    c.programFolders = {folder.ends_with("/bin") ? Parent(folder) : folder};
+    if (protonPath.front() == '/') c.programFolders.push_back(protonPath);
+    if (IsFolder(roots.dataHome + "/umu")) c.programFolders.push_back(roots.dataHome + "/umu");
+}
+
+bool IsLutrisProton(const std::string& version) {
+    return (version.find("Proton") != std::string::npos && version.find("lutris") == std::string::npos) ||
+           version == "ge-proton";
+}
+
 bool InsideSandbox(std::string_view path) {
     return path == "/app" || path.rfind("/app/", 0) == 0;
 }

@@ -112,6 +112,14 @@ std::string RunnerWine(const std::string& folder);
 // The start under a Wine program: that program, with WINEPREFIX naming the prefix. The runner's
 // folder (the one above its bin, else its own) is the program folder to check.
 void StartUnderWine(PrefixCandidate& c, const std::string& wine);
+// The start through umu-launcher (the program umu), as Lutris and Heroic start a Proton: the
+// prefix in WINEPREFIX, the Proton in PROTONPATH (a folder, or "GE-Proton" for the latest one umu
+// fetches), the tool's own variables (GAMEID, STORE) and Proton's verb. The folders checked are
+// umu's, the Proton's and the one umu keeps its runtime in.
+void StartUnderUmu(PrefixCandidate& c, const SearchRoots& roots, const std::string& umu, const std::string& prefix,
+                   const std::string& protonPath, const std::vector<std::string>& toolEnv);
+// True for a Proton's name as Lutris tells one from a Wine's, or its "latest GE-Proton" entry.
+bool IsLutrisProton(const std::string& version);
 // True for a path inside a Flatpak tool's sandbox, which nothing outside it can run.
 bool InsideSandbox(std::string_view path);
 // The scalar texts at these key paths of a YAML document ("" where there is none, and for all of

@@ -90,8 +90,10 @@ Runner RunnerForPrefix() {
                                                           : DescribePrefix(AllPrefixes(), Prefix());
     Runner runner;
     runner.refused = made.refused;
+    // The trust rules once more, now, on the programs as they resolve now.
     if (!made.start.argv.empty()) {
         runner.start = made.start;
+        if (runner.refused.empty()) runner.refused = TrustNow(runner.start, made.programFolders);
         return runner;
     }
     const std::string wine = FindWine();
@@ -99,7 +101,7 @@ Runner RunnerForPrefix() {
     PrefixCandidate system{Prefix(), made.tool};
     StartUnderWine(system, wine);
     runner.start = system.start;
-    if (runner.refused.empty()) runner.refused = Untrusted(system.programFolders[0]);
+    if (runner.refused.empty()) runner.refused = TrustNow(runner.start, system.programFolders);
     // Another tool's prefix under another Wine than its own: the user is asked first.
     if (!made.systemWine && !made.PlainWine())
         runner.asks = Substitution{made.tool,
