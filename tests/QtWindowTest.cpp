@@ -620,7 +620,14 @@ class QtWindowTest : public QObject {
                     });
                     qobject_cast<QPushButton*>(confirm->Control(ui::IdOk))->click();
                 });
-                files->selectFile(QString::fromStdString(zip));
+                // Typed into the name field, as a user would: selectFile leaves the field as it was
+                // once the field has the focus, which depends on when the window system activated
+                // the dialog.
+                auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name != nullptr);
+                files->activateWindow();
+                name->setFocus();
+                name->setText(QString::fromStdString(zip));
                 static_cast<QDialog*>(files)->accept();
             });
             menu->actions().at(0)->trigger();
