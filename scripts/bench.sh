@@ -50,7 +50,9 @@ game_prefix() {  # the real prefix's registry (the game's key renamed away unles
     cp "$real/system.reg" "$1/system.reg"
     cp -r "$real/drive_c/Games" "$1/drive_c/"
   else
-    sed 's/App Paths\\\\vnt\.exe/App Paths\\\\other.exe/' "$real/system.reg" > "$1/system.reg"
+    # As Wine writes a registry without the game: its section gone, every other one in order.
+    sed '/^\[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\vnt\.exe\]/,/^$/d' \
+      "$real/system.reg" > "$1/system.reg"
   fi
 }
 many="$files/home-200" one="$files/home-1"
@@ -58,6 +60,68 @@ game_prefix "$many/.wine" game
 touch -d '1 day ago' "$many/.wine/system.reg"
 for i in $(seq 1 199); do game_prefix "$many/.local/share/wineprefixes/p$i" none; done
 game_prefix "$one/.wine" game
+# 300 prefixes of five tools, the game in the oldest: 60 of winetricks, 60 of Lutris, 60
+# bottles, 30 of Heroic, 90 of Steam over three libraries.
+tools="$files/home-300"
+game_prefix "$tools/.wine" game
+touch -d '1 day ago' "$tools/.wine/system.reg"
+mkdir -p "$tools/.config/lutris/games" "$tools/.config/heroic/GamesConfig" "$tools/.steam/root/steamapps"
+for i in $(seq 1 60); do
+  game_prefix "$tools/.local/share/wineprefixes/w$i" none
+  game_prefix "$tools/Games/lutris-$i" none
+  printf 'game:\n  prefix: %s\nwine:\n  version: system\n' "$tools/Games/lutris-$i" > "$tools/.config/lutris/games/g$i.yml"
+  game_prefix "$tools/.local/share/bottles/bottles/b$i" none
+  printf 'Name: b%s\nRunner: sys-wine-9.0\n' "$i" > "$tools/.local/share/bottles/bottles/b$i/bottle.yml"
+done
+for i in $(seq 1 30); do
+  game_prefix "$tools/Games/heroic-$i" none
+  printf '{"h%s": {"winePrefix": "%s", "wineVersion": {"bin": "/usr/bin/wine", "name": "Wine", "type": "wine"}}}' \
+    "$i" "$tools/Games/heroic-$i" > "$tools/.config/heroic/GamesConfig/h$i.json"
+done
+printf '"libraryfolders" {\n' > "$tools/.steam/root/steamapps/libraryfolders.vdf"
+for l in 1 2 3; do
+  printf '"%s" { "path" "%s" }\n' "$l" "$tools/Library$l" >> "$tools/.steam/root/steamapps/libraryfolders.vdf"
+  mkdir -p "$tools/Library$l/steamapps/common/Proton 9.0"
+  printf '#!/bin/sh\n' > "$tools/Library$l/steamapps/common/Proton 9.0/proton"
+  chmod 755 "$tools/Library$l/steamapps/common/Proton 9.0/proton"
+  for i in $(seq 1 30); do
+    compat="$tools/Library$l/steamapps/compatdata/$((l * 1000 + i))"
+    game_prefix "$compat/pfx" none
+    printf '9.0-1\n%s/files/share/fonts/\n' "$tools/Library$l/steamapps/common/Proton 9.0" > "$compat/config_info"
+  done
+done
+printf '}\n' >> "$tools/.steam/root/steamapps/libraryfolders.vdf"
+# A hostile home: 64 Steam libraries of two prefixes each, every settings and manifest file at
+# its bound (1 MiB, 64 KiB for manifests, 8 KiB for config_info), each Proton asking for a runtime.
+hostile="$files/home-hostile"
+python3 - "$hostile" <<'PY'
+import os, sys
+home = sys.argv[1]
+def put(path, text, size):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text + "//" + "x" * (size - len(text) - 3) + "\n")
+lines = ['"libraryfolders" {']
+for l in range(64):
+    lib = os.path.join(home, "L%d" % l)
+    lines.append('"%d" { "path" "%s" }' % (l, lib))
+    proton = os.path.join(lib, "steamapps/common/P")
+    os.makedirs(proton, exist_ok=True)
+    with open(os.path.join(proton, "proton"), "w") as f:
+        f.write("#!/bin/sh\n")
+    os.chmod(os.path.join(proton, "proton"), 0o755)
+    put(os.path.join(proton, "toolmanifest.vdf"), '"manifest" { "commandline" "/proton %verb%" "require_tool_appid" "1628350" }\n', 64 << 10)
+    put(os.path.join(lib, "steamapps/appmanifest_1628350.acf"), '"AppState" { "appid" "1628350" "installdir" "Missing" }\n', 64 << 10)
+    for k in range(2):
+        compat = os.path.join(lib, "steamapps/compatdata/%d" % (100 + k))
+        os.makedirs(os.path.join(compat, "pfx"), exist_ok=True)
+        with open(os.path.join(compat, "pfx/system.reg"), "w") as f:
+            f.write("WINE REGISTRY Version 2\n")
+        put(os.path.join(compat, "config_info"), "8\n%s/files/share/fonts/\n" % proton, 8 << 10)
+put(os.path.join(home, ".steam/root/steamapps/libraryfolders.vdf"), "\n".join(lines) + "\n}\n", 1 << 20)
+put(os.path.join(home, ".steam/root/config/config.vdf"), '"InstallConfigStore" { }\n', 1 << 20)
+PY
+game_prefix "$hostile/.wine" game
 
 # A 64 MiB system.reg: the real prefix's sections again and again under keys of their own, with
 # the game's key last.
@@ -124,7 +188,12 @@ read -r win10000 win10 < <(pair_ms 21 "$(open_cmd "$files/prefix-10000")" "$(ope
 read -r start minimal < <(pair_ms 21 "$(open_cmd "$files/prefix-demo")" "'$bin/minimal_dialog'")
 read -r start_real start_demo < <(pair_ms 21 "$(open_cmd "$real")" "$(open_cmd "$files/prefix-demo")")
 home_cmd() { echo "env -u WINEPREFIX HOME='$1' XDG_DATA_HOME='$1/.local/share' XDG_CONFIG_HOME='$1/.config' '$bin/sortilex_startup'"; }
-read -r start_many start_one < <(pair_ms 21 "$(home_cmd "$many")" "$(home_cmd "$one")")
+read -r start_many start_one < <(pair_ms 11 "$(home_cmd "$many")" "$(home_cmd "$one")")
+read -r start_tools start_one_again < <(pair_ms 11 "$(home_cmd "$tools")" "$(home_cmd "$one")")
+# The hostile home: the window, and --list-installations, each against the home of one prefix.
+read -r start_hostile _ < <(pair_ms 5 "$(home_cmd "$hostile")" "$(home_cmd "$one")")
+list_cmd() { echo "env -u WINEPREFIX HOME='$1' XDG_DATA_HOME='$1/.local/share' XDG_CONFIG_HOME='$1/.config' '$bin/Sortilex' --list-installations"; }
+read -r list_hostile _ < <(pair_ms 5 "$(list_cmd "$hostile")" "$(list_cmd "$one")")
 
 # 4: peak memory with the big file against the same process with the small one.
 small_kib=$("$bin/sortilex_bench" --memory "$files/small/small.mis")
@@ -291,7 +360,8 @@ row "Window on 10,000 missions / on 10 (ms)" "$win10000" "$win10" 1.5
 row "Start and close / minimal Qt dialog (ms)" "$start" "$minimal" 1.5
 row "Registry lookup, 64 MiB system.reg / grep -Fc" "$(ms BM_Registry/min_time:2.000/real_time)" "$(ms BM_RegistryReference_grep/min_time:2.000/real_time)" 2
 row "Start on a wineboot prefix / on the demo (ms)" "$start_real" "$start_demo" 1.2
-row "Start searching 200 prefixes / 1 prefix (ms)" "$start_many" "$start_one" 3
+row "Start searching 200 prefixes / 1 prefix (ms)" "$start_many" "$start_one" 1.5
+row "Start on 300 prefixes of five tools / 1 (ms)" "$start_tools" "$start_one_again" 1.5
 row "Callsign in 1,000 missions / cp -r + sync -f" "$batch_ms" "$copy_ms" 1.5
 row "Callsign in 1,000 / least replacement (ms)" "$batch_ms" "$least_ms" 1.2
 row "Callsign in 100,000 missions / cp -r + sync -f" "$big_ms" "$big_copy_ms" 1.5
@@ -310,9 +380,13 @@ mem "Peak memory, callsign in 100,000 / 1,000" "$batch_big_kib" "$batch_kib" 32
 mem "Peak memory, install 1,000 of 1 MiB / of 1 KiB" "$pack_big_kib" "$pack_small_kib" 16
 awk -v a="$dialog_ms" 'BEGIN {
   printf "| %-44s | %10.2f | %10s | %6s | %5s | %s |\n", "Menu pick to the dialog, 100,000 missions (ms)", a, "-", "-", "200", (a <= 200 ? "holds" : "MISSED") }'
+awk -v a="$start_hostile" 'BEGIN {
+  printf "| %-44s | %10.2f | %10s | %6s | %5s | %s |\n", "Window on a hostile home, 64 libraries (ms)", a, "-", "-", "1000", (a <= 1000 ? "holds" : "MISSED") }'
+awk -v a="$list_hostile" 'BEGIN {
+  printf "| %-44s | %10.2f | %10s | %6s | %5s | %s |\n", "--list-installations, that home (ms)", a, "-", "-", "2000", (a <= 2000 ? "holds" : "MISSED") }'
 awk -v a="$select_ms" 'BEGIN {
   printf "| %-44s | %10.2f | %10s | %6s | %5s | %s |\n", "Select a 2 GiB one-line mission (ms)", a, "-", "-", "5000", (a <= 5000 ? "holds" : "MISSED") }'
 echo
 echo "Times in milliseconds: Google Benchmark's mean for the first three rows (the references run as"
 echo "child processes), the median of 21 runs, alternating with the reference, for the window and"
-echo "start rows."
+echo "start rows (11 for the prefix searches, 5 for the hostile home)."

@@ -10,7 +10,9 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <thread>
+#include <set>
 #include <unordered_set>
 
 #include "base/Text.h"
@@ -74,12 +76,12 @@ long long Modified(const std::string& prefix) {
 
 // Looks keys up in a prefix's system.reg, both registry views of each; the values of valueNames.
 std::vector<WineRegKey> ScanKey(const std::string& prefix, std::string_view key,
-                                std::span<const std::string_view> valueNames) {
+                                std::span<const std::string_view> valueNames, std::vector<uint64_t>* hints = nullptr) {
     std::vector<WineRegKey> keys;
     std::string wow(key);
     if (StartsWithNoCase(wow, "Software\\")) wow.insert(9, "Wow6432Node\\");
     const std::string_view wanted[] = {key, wow};
-    if (!ScanWineRegistryFile(prefix + "/system.reg", wanted, valueNames, keys)) keys.clear();
+    if (!ScanWineRegistryFile(prefix + "/system.reg", wanted, valueNames, keys, hints)) keys.clear();
     return keys;
 }
 
@@ -118,25 +120,39 @@ std::string Untrusted(const std::string& programFolder) {
     }
 }
 
-std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders) {
+std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders,
+                     std::map<std::string, std::string>* verdicts) {
+    // A verdict, looked up in verdicts first; "=" and the resolved path for a program that may run.
+    const auto verdict = [verdicts](const std::string& key, const std::function<std::string()>& judge) {
+        if (verdicts == nullptr) return judge();
+        auto it = verdicts->find(key);
+        if (it == verdicts->end()) it = verdicts->emplace(key, judge()).first;
+        return it->second;
+    };
     for (const std::string& folder : programFolders)
-        if (std::string why = Untrusted(folder); !why.empty()) return why;
+        if (std::string why = verdict("folder " + folder, [&] { return Untrusted(folder); }); !why.empty()) return why;
     for (std::string& part : start.argv) {
         if (!part.starts_with('/')) continue;
-        const std::string real = RealPathOf(part);
-        if (real.empty()) return part + " cannot be found.";
-        if (auto why = Changeable(real, false)) return *why;
-        for (std::string d = Parent(real);; d = Parent(d)) {
-            if (auto why = Changeable(d, true)) return *why;
-            if (d == "/") break;
-        }
-        part = real;
+        const std::string judged = verdict("program " + part, [&part]() -> std::string {
+            const std::string real = RealPathOf(part);
+            if (real.empty()) return part + " cannot be found.";
+            if (auto why = Changeable(real, false)) return *why;
+            for (std::string d = Parent(real);; d = Parent(d)) {
+                if (auto why = Changeable(d, true)) return *why;
+                if (d == "/") break;
+            }
+            return "=" + real;
+        });
+        if (!judged.starts_with('=')) return judged;
+        part = judged.substr(1);
     }
     return {};
 }
 
-std::string ForeignPrefix(const std::string& prefix) {
-    const std::optional<PathOwner> o = OwnerOf(prefix);
+std::string ForeignPrefix(const std::string& prefix, std::optional<uint32_t> ownerUid) {
+    std::optional<PathOwner> o = backend::AskOwnerHook(prefix);
+    if (!o && ownerUid) o = PathOwner{*ownerUid, 0, 0};
+    if (!o) o = OwnerOf(prefix);
     return o && o->uid != ::getuid() ? "the Wine prefix " + prefix + " belongs to another user."
                                      : std::string();
 }
@@ -164,17 +180,20 @@ std::vector<PrefixCandidate> FindPrefixes(const SearchRoots& roots, SearchReport
     // Each prefix once (several Steam folders are links to one), newest registry first; one
     // without a registry file is no prefix.
     std::vector<PrefixCandidate> unique;
-    std::unordered_set<std::string> seen;
+    std::set<std::pair<dev_t, ino_t>> seen;  // a folder is the same by any path that leads there
+    std::map<std::string, std::string> verdicts;
     for (PrefixCandidate& p : c.Take()) {
-        const std::string real = RealPathOf(p.path);
-        if (real.empty() || !seen.insert(real).second) continue;
+        struct stat folder {};
+        if (::stat(p.path.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode) ||
+            !seen.insert({folder.st_dev, folder.st_ino}).second)
+            continue;
         p.modified = Modified(p.path);
         if (p.modified < 0) continue;
-        if (std::string foreign = ForeignPrefix(p.path); !foreign.empty()) p.refused = std::move(foreign);
+        if (std::string foreign = ForeignPrefix(p.path, folder.st_uid); !foreign.empty()) p.refused = std::move(foreign);
         // The programs the start runs (a runtime's entry point, Proton's script, a Wine, umu),
         // where they resolve to, and their folders.
         StartCommand resolved = p.start;
-        if (p.refused.empty()) p.refused = TrustNow(resolved, p.programFolders);
+        if (p.refused.empty()) p.refused = TrustNow(resolved, p.programFolders, &verdicts);
         unique.push_back(std::move(p));
     }
     std::stable_sort(unique.begin(), unique.end(),
@@ -188,8 +207,11 @@ std::vector<PrefixCandidate> HoldingKey(const std::vector<PrefixCandidate>& pref
     // processor's cores share them (the program waits for all before its window shows).
     std::vector<char> holds(prefixes.size(), 0);
     const auto scan = [&](size_t first, size_t step) {
+        // Prefixes of one Wine lay out their registries alike: each search starts where the
+        // one before it ended.
+        std::vector<uint64_t> hints;
         for (size_t i = first; i < prefixes.size(); i += step) {
-            const std::vector<WineRegKey> keys = ScanKey(prefixes[i].path, key, {});
+            const std::vector<WineRegKey> keys = ScanKey(prefixes[i].path, key, {}, &hints);
             holds[i] = !keys.empty() && (keys[0].found || keys[1].found);
         }
     };

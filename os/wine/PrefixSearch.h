@@ -4,6 +4,8 @@
 // by the readers of Tools.h.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,9 +41,13 @@ std::string Untrusted(const std::string& programFolder);
 // it resolves to, or a folder above that, may be changed by another user. Checked at the search
 // and again right before the start, which then names each program by its resolved path (a link
 // swapped afterwards changes nothing). Empty when it may run.
-std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders);
+// verdicts, where given, keeps what one search found of each folder and program, for the other
+// prefixes of the same tool: a search looks at each once.
+std::string TrustNow(StartCommand& start, const std::vector<std::string>& programFolders,
+                     std::map<std::string, std::string>* verdicts = nullptr);
 // Why a prefix may not be used: it belongs to another user. Empty when it may.
-std::string ForeignPrefix(const std::string& prefix);
+// ownerUid: the owner a look at the folder just found, where there was one.
+std::string ForeignPrefix(const std::string& prefix, std::optional<uint32_t> ownerUid = std::nullopt);
 
 // The game's folder in a prefix, as its registry's key names it ("Path", else the unnamed
 // value); empty when it names none.

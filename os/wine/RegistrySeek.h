@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,23 @@ enum class SeekOutcome {
 // order, a line too long to be a header, a name beyond ASCII where the order is decided, and a
 // failed read: ScanWhole.
 SeekOutcome SeekSection(int fd, uint64_t size, std::string_view keyPath, uint64_t& sectionAt);
+
+// The same for several keys of one file, which share what was read of it.
+class HeaderSearch {
+  public:
+    HeaderSearch(int fd, uint64_t size);
+    ~HeaderSearch();
+    HeaderSearch(const HeaderSearch&) = delete;
+    HeaderSearch& operator=(const HeaderSearch&) = delete;
+    // hint: where the search of another file of the same layout (a prefix of the same Wine) ended
+    // for the same key, 0 for none; the search starts around it and widens, and sets it to where
+    // this one ended.
+    SeekOutcome Find(std::string_view keyPath, uint64_t& sectionAt, uint64_t* hint = nullptr);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // Wine's order of two key paths (UTF-16, single backslashes): negative, 0 or positive. unsure
 // is set where the order turns on a character beyond ASCII, whose case this does not fold.

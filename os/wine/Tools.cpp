@@ -128,7 +128,8 @@ bool Collector::Full(const std::string& tool) {
 }
 
 void Collector::Add(PrefixCandidate candidate) {
-    if (candidate.path.empty() || !IsFolder(candidate.path)) return;
+    // Whether it is a folder is seen once, when the candidates are put in order.
+    if (candidate.path.empty()) return;
     if (Full(candidate.tool)) {
         ++m_report.candidatesPassedOver;
         return;

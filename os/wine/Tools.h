@@ -76,7 +76,7 @@ class Collector {
     const SearchRoots& Roots() const { return m_roots; }
     SearchReport& Report() { return m_report; }
 
-    // A prefix a tool names, if it is a folder; a tool's first kMaxCandidatesPerTool only.
+    // A prefix a tool names; a tool's first kMaxCandidatesPerTool only.
     void Add(PrefixCandidate candidate);
     // True when the tool has its kMaxCandidatesPerTool already: what would be read for another
     // is not read. A reader asks before it reads a prefix's files, and counts what it passes by.

@@ -277,7 +277,7 @@ bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyP
 
 bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_view> keyPaths,
                           std::span<const std::string_view> valueNames,
-                          std::vector<WineRegKey>& keys) {
+                          std::vector<WineRegKey>& keys, std::vector<uint64_t>* hints) {
     InputFile f;
     if (!f.Open(path)) return false;
     // Each key by a search of the headers, where Wine's order holds: its section alone is read.
@@ -285,9 +285,11 @@ bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_v
     const uint64_t size = f.Native().size;
     std::vector<WineRegKey> sought(keyPaths.size());
     bool searched = true;
+    HeaderSearch search(fd, size);
     for (size_t k = 0; searched && k < keyPaths.size(); ++k) {
         uint64_t at = 0;
-        const SeekOutcome outcome = SeekSection(fd, size, keyPaths[k], at);
+        if (hints != nullptr && hints->size() < keyPaths.size()) hints->resize(keyPaths.size());
+        const SeekOutcome outcome = search.Find(keyPaths[k], at, hints ? &(*hints)[k] : nullptr);
         searched = outcome != SeekOutcome::ScanWhole;
         if (outcome != SeekOutcome::Found) continue;
         // The section as the scan reads it: after the file's first line, its header first.

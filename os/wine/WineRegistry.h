@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -44,10 +45,12 @@ using ReadFn = std::function<std::ptrdiff_t(char* buffer, size_t size)>;
 bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyPaths,
                       std::span<const std::string_view> valueNames, std::vector<WineRegKey>& keys);
 
-// The same over a registry file, by its path (a regular file only).
+// The same over a registry file, by its path (a regular file only). Where Wine's order of the
+// headers holds, each key is found by a search of them, and only its section is read; hints,
+// where given (one a key), carry where the search of one file ended to the search of the next.
 bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_view> keyPaths,
                           std::span<const std::string_view> valueNames,
-                          std::vector<WineRegKey>& keys);
+                          std::vector<WineRegKey>& keys, std::vector<uint64_t>* hints = nullptr);
 
 // One key of registry text held in memory; false when there is no such key.
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
