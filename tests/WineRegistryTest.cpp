@@ -210,6 +210,29 @@ TEST(WineRegistry, AKeyIsFoundByItsHeadersInWinesOrder) {
         EXPECT_TRUE(EqualsNoCase(text.substr(at, spelled.size() + 2), spelled + "] ")) << text.substr(at, 80);
         EXPECT_TRUE(EqualsNoCase(Value(text, key, "Path"), "C:\\" + key.substr(key.rfind('\\') + 1)));
     }
+    // Each key from where the search of another prefix's file ended (the same Wine, 300 sections
+    // fewer): where a search without that start finds it, or absent as there.
+    {
+        const std::string other = Sorted(std::vector<std::string>(keys.begin() + 300, keys.end()));
+        sxtest::TempDir dir;
+        sxtest::WriteFile(dir / "a.reg", text);
+        sxtest::WriteFile(dir / "b.reg", other);
+        const int fa = ::open((dir / "a.reg").c_str(), O_RDONLY | O_CLOEXEC);
+        const int fb = ::open((dir / "b.reg").c_str(), O_RDONLY | O_CLOEXEC);
+        sx::os::wine::HeaderSearch first(fa, text.size()), second(fb, other.size());
+        for (const std::string& key : {keys[0], keys[299], keys[300], keys[7000], tricky[2], keys.back(), kAppPaths + "k10000c"}) {
+            SCOPED_TRACE(key);
+            uint64_t hint = 0, at = 0, plain = 0;
+            first.Find(key, at, &hint);
+            const SeekOutcome hinted = second.Find(key, at, &hint);
+            EXPECT_EQ(hinted, search(other, key, plain));
+            if (hinted == SeekOutcome::Found) {
+                EXPECT_EQ(at, plain);
+            }
+        }
+        ::close(fa);
+        ::close(fb);
+    }
     uint64_t at = 0;
     for (const std::string& missing : {kAppPaths + "k10000c", kAppPaths + "j", kAppPaths + "z", std::string("Other")})
         EXPECT_EQ(search(text, missing, at), SeekOutcome::Absent) << missing;
