@@ -91,8 +91,8 @@ for l in 1 2 3; do
   done
 done
 printf '}\n' >> "$tools/.steam/root/steamapps/libraryfolders.vdf"
-# A hostile home: 64 Steam libraries of two prefixes each, every settings and manifest file at
-# its bound (1 MiB, 64 KiB for manifests, 8 KiB for config_info), each Proton asking for a runtime.
+# A hostile home: 64 Steam libraries of two prefixes each, every settings and manifest file full
+# of keys up to its bound (1 MiB, 64 KiB for manifests, 8 KiB for config_info), each Proton asking for a runtime.
 hostile="$files/home-hostile"
 python3 - "$hostile" <<'PY'
 import os, sys
@@ -100,7 +100,8 @@ home = sys.argv[1]
 def put(path, text, size):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w") as f:
-        f.write(text + "//" + "x" * (size - len(text) - 3) + "\n")
+        # Keys to parse up to the bound, not a comment a parser skips.
+        f.write(text + '"k" "v"\n' * ((size - len(text)) // 8))
 lines = ['"libraryfolders" {']
 for l in range(64):
     lib = os.path.join(home, "L%d" % l)
