@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "os/wine/WineRegistry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 
 #include "base/Text.h"
 #include "os/Files.h"
-#include "os/posix/Posix.h"
 #include "os/wine/RegistrySeek.h"
 #include "os/wine/RegistryText.h"
 
@@ -278,11 +279,15 @@ bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyP
 bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_view> keyPaths,
                           std::span<const std::string_view> valueNames,
                           std::vector<WineRegKey>& keys, std::vector<uint64_t>* hints) {
-    InputFile f;
-    if (!f.Open(path)) return false;
+    // Opened once, a regular file only (O_NONBLOCK: a FIFO does not hold the open up), and read
+    // by offsets up to the size it had then, by the search and by a full scan alike.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    const std::unique_ptr<const int, void (*)(const int*)> closer(&fd, [](const int* d) { ::close(*d); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const auto size = static_cast<uint64_t>(st.st_size);
     // Each key by a search of the headers, where Wine's order holds: its section alone is read.
-    const int fd = f.Native().fd;
-    const uint64_t size = f.Native().size;
     std::vector<WineRegKey> sought(keyPaths.size());
     bool searched = true;
     HeaderSearch search(fd, size);
@@ -315,8 +320,14 @@ bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_v
         keys = std::move(sought);
         return true;
     }
-    if (!posix::RewindInput(f)) return false;
-    const ReadFn read = [&f](char* buffer, size_t n) { return f.Read(buffer, n); };
+    uint64_t offset = 0;
+    const ReadFn read = [fd, size, &offset](char* buffer, size_t n) -> std::ptrdiff_t {
+        n = static_cast<size_t>(std::min<uint64_t>(n, size - offset));
+        if (n == 0) return 0;
+        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+        if (got > 0) offset += static_cast<uint64_t>(got);
+        return got;
+    };
     return ScanWineRegistry(read, keyPaths, valueNames, keys);
 }
 
