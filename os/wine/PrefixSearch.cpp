@@ -13,7 +13,6 @@
 #include <functional>
 #include <thread>
 #include <set>
-#include <unordered_set>
 
 #include "base/Text.h"
 #include "os/Backend.h"

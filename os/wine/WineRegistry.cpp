@@ -12,7 +12,6 @@
 #include <optional>
 
 #include "base/Text.h"
-#include "os/Files.h"
 #include "os/wine/RegistrySeek.h"
 #include "os/wine/RegistryText.h"
 
@@ -276,6 +275,32 @@ bool ScanWineRegistry(const ReadFn& read, std::span<const std::string_view> keyP
     return Scanner(read, keyPaths, valueNames, keys).Run();
 }
 
+namespace {
+
+// The bytes of fd from offset up to size, after lead (bytes that are not in the file).
+ReadFn ReadAt(int fd, uint64_t size, uint64_t offset, std::string_view lead = {}) {
+    return [fd, size, offset, lead](char* buffer, size_t n) mutable -> std::ptrdiff_t {
+        if (!lead.empty()) {
+            const size_t take = std::min(n, lead.size());
+            std::memcpy(buffer, lead.data(), take);
+            lead.remove_prefix(take);
+            return static_cast<std::ptrdiff_t>(take);
+        }
+        n = static_cast<size_t>(std::min<uint64_t>(n, size - std::min(size, offset)));
+        if (n == 0) return 0;
+        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
+        if (got > 0) offset += static_cast<uint64_t>(got);
+        return got;
+    };
+}
+
+struct ClosedAtEnd {
+    int fd;
+    ~ClosedAtEnd() { ::close(fd); }
+};
+
+}  // namespace
+
 bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_view> keyPaths,
                           std::span<const std::string_view> valueNames,
                           std::vector<WineRegKey>& keys, std::vector<uint64_t>* hints) {
@@ -283,7 +308,7 @@ bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_v
     // by offsets up to the size it had then, by the search and by a full scan alike.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return false;
-    const std::unique_ptr<const int, void (*)(const int*)> closer(&fd, [](const int* d) { ::close(*d); });
+    const ClosedAtEnd closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const auto size = static_cast<uint64_t>(st.st_size);
@@ -291,44 +316,23 @@ bool ScanWineRegistryFile(const std::string& path, std::span<const std::string_v
     std::vector<WineRegKey> sought(keyPaths.size());
     bool searched = true;
     HeaderSearch search(fd, size);
+    if (hints != nullptr && hints->size() < keyPaths.size()) hints->resize(keyPaths.size());
     for (size_t k = 0; searched && k < keyPaths.size(); ++k) {
         uint64_t at = 0;
-        if (hints != nullptr && hints->size() < keyPaths.size()) hints->resize(keyPaths.size());
         const SeekOutcome outcome = search.Find(keyPaths[k], at, hints ? &(*hints)[k] : nullptr);
         searched = outcome != SeekOutcome::ScanWhole;
         if (outcome != SeekOutcome::Found) continue;
         // The section as the scan reads it: after the file's first line, its header first.
-        std::string_view lead = "WINE REGISTRY Version 2\n";
-        uint64_t offset = at;
-        const ReadFn read = [&](char* buffer, size_t n) -> std::ptrdiff_t {
-            if (!lead.empty()) {
-                const size_t take = std::min(n, lead.size());
-                std::memcpy(buffer, lead.data(), take);
-                lead.remove_prefix(take);
-                return static_cast<std::ptrdiff_t>(take);
-            }
-            const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
-            if (got > 0) offset += static_cast<uint64_t>(got);
-            return got;
-        };
         std::vector<WineRegKey> one;
         const std::string_view key[] = {keyPaths[k]};
-        if (!Scanner(read, key, valueNames, one, true).Run()) return false;
+        if (!Scanner(ReadAt(fd, size, at, "WINE REGISTRY Version 2\n"), key, valueNames, one, true).Run()) return false;
         sought[k] = std::move(one[0]);
     }
     if (searched) {
         keys = std::move(sought);
         return true;
     }
-    uint64_t offset = 0;
-    const ReadFn read = [fd, size, &offset](char* buffer, size_t n) -> std::ptrdiff_t {
-        n = static_cast<size_t>(std::min<uint64_t>(n, size - offset));
-        if (n == 0) return 0;
-        const ssize_t got = ::pread(fd, buffer, n, static_cast<off_t>(offset));
-        if (got > 0) offset += static_cast<uint64_t>(got);
-        return got;
-    };
-    return ScanWineRegistry(read, keyPaths, valueNames, keys);
+    return ScanWineRegistry(ReadAt(fd, size, 0), keyPaths, valueNames, keys);
 }
 
 bool ReadWineRegistryKey(std::string_view fileText, std::string_view keyPath,
